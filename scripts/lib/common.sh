@@ -1,0 +1,82 @@
+# Shared by the scripts: paths, the Windows test build, and the Xvfb and
+# wineserver that the Windows tests run beside. Source it; it defines
+# functions only, and q_stop_started undoes what the q_start_* functions did.
+
+Q_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+Q_BUILD="$Q_ROOT/build"
+
+# Which Windows build the tests run from. The program ships as 32-bit, but
+# some machines (this project's own among them) cannot execute 32-bit code at
+# all: there the same sources built for 64-bit Windows run under wine64.
+q_windows_test_preset() {
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo win; else echo win64; fi
+}
+
+q_wine_loader() {
+    if [ "$1" = win ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
+}
+
+q_configure_and_build() {
+    local preset=$1
+    if [ ! -f "$Q_BUILD/$preset/build.ninja" ]; then
+        cmake --preset "$preset" >"$Q_BUILD/configure-$preset.log" 2>&1 || {
+            cat "$Q_BUILD/configure-$preset.log" >&2
+            return 1
+        }
+    fi
+    cmake --build "$Q_BUILD/$preset" >"$Q_BUILD/build-$preset.log" 2>&1 || {
+        grep -E "error|FAILED" "$Q_BUILD/build-$preset.log" | head -n 40 >&2
+        echo "build of $preset failed: $Q_BUILD/build-$preset.log" >&2
+        return 1
+    }
+}
+
+Q_XVFB_PID=""
+Q_WINESERVER_STARTED=""
+
+# An Xvfb of our own on the first free display number from 90 up.
+q_start_xvfb() {
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Q_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        kill -0 "$Q_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "could not start Xvfb on :$n" >&2
+    return 1
+}
+
+# A Wine prefix inside the build folder of the preset, and a persistent
+# wineserver for it, so that each test process starts in tens of ms.
+q_start_wine() {
+    local preset=$1
+    export WINEPREFIX="$Q_BUILD/$preset/wineprefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINELOADER=$(q_wine_loader "$preset")
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        "$WINELOADER" wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    wineserver -p >/dev/null 2>&1 </dev/null
+    Q_WINESERVER_STARTED=1
+    # The first Wine process starts the prefix's services, which then keep
+    # its output open; start them here so that no test's output is held.
+    "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null || true
+}
+
+q_stop_started() {
+    if [ -n "$Q_WINESERVER_STARTED" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        Q_WINESERVER_STARTED=""
+    fi
+    if [ -n "$Q_XVFB_PID" ]; then
+        kill "$Q_XVFB_PID" 2>/dev/null || true
+        wait "$Q_XVFB_PID" 2>/dev/null || true
+        Q_XVFB_PID=""
+    fi
+}
