@@ -1,0 +1,226 @@
+// Automation driver: operates the program's window from beside it, as an
+// operator would, for the end-to-end tests. It reads one command per line on
+// standard input and answers each with one line: "ok ..." or "error ...".
+// Texts travel as hexadecimal Windows-1251 bytes, so no code page or quoting
+// question arises between the test and this driver.
+//
+//   find MS                 wait up to MS for the program's main window
+//   text ID                 the text of control ID            -> ok HEX
+//   settext ID HEX          replace the text of control ID
+//   type ID HEX             type the characters into control ID, one by one
+//   state ID                visibility and enabled state      -> ok VISIBLE ENABLED
+//   rect ID                 client rectangle of control ID    -> ok X Y W H
+//   client                  inner size of the main window     -> ok W H
+//   click ID                press button ID as the mouse does (refused when the
+//                           operator could not: hidden or disabled control or window)
+//   msgbox MS               wait up to MS for a message box of the program
+//                           -> ok TITLEHEX TEXTHEX OWNED MAINENABLED
+//   nomsgbox                -> ok 0|1: whether a message box is open
+//   msgbox-ok               press OK of the open message box
+//   close                   press the close box (refused while the window is disabled)
+//   alive                   -> ok 0|1: whether the main window still exists
+//   quit
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "runtime/cp1251.h"
+
+namespace {
+
+const char16_t kTitle[] = u"Virtual Q7700-Ethernet demo";
+
+HWND gMain;
+DWORD gProcessId;
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        hex.push_back(digits[byte >> 4]);
+        hex.push_back(digits[byte & 15]);
+    }
+    return hex.empty() ? "-" : hex; // "-" stands for the empty text
+}
+
+std::string Unhex(const char* hex) {
+    std::string bytes;
+    if (!hex || std::strcmp(hex, "-") == 0) return bytes;
+    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
+        char pair[3] = {hex[i], hex[i + 1], 0};
+        bytes.push_back(static_cast<char>(std::strtoul(pair, nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::wstring Wide(const std::string& text) {
+    std::u16string chars = Cp1251ToUtf16(text);
+    return std::wstring(chars.begin(), chars.end());
+}
+
+std::string WindowText(HWND window) {
+    // WM_GETTEXT rather than GetWindowText: it reaches controls of another process.
+    LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    LRESULT copied = SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    std::u16string chars(buffer.begin(), buffer.begin() + copied);
+    return Utf16ToCp1251(chars);
+}
+
+bool IsMainWindow(HWND window) {
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    return std::u16string(reinterpret_cast<char16_t*>(title)) == kTitle;
+}
+
+BOOL CALLBACK FindMain(HWND window, LPARAM) {
+    if (IsMainWindow(window)) {
+        gMain = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND gBox;
+BOOL CALLBACK FindBox(HWND window, LPARAM) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window)) {
+        gBox = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND MessageBoxWindow() {
+    gBox = nullptr;
+    if (gProcessId) EnumWindows(FindBox, 0);
+    return gBox;
+}
+
+std::string BoxText(HWND box) {
+    // The message text is the box's static control (identifier 0xFFFF).
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? WindowText(text) : std::string();
+}
+
+HWND Control(const char* id) { return gMain ? GetDlgItem(gMain, std::atoi(id)) : nullptr; }
+
+template <typename Test> bool WaitFor(DWORD timeoutMs, Test test) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (test()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(5);
+    }
+}
+
+void Answer(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void Run(char* line) {
+    char* command = std::strtok(line, " \r\n");
+    char* arg1 = std::strtok(nullptr, " \r\n");
+    char* arg2 = std::strtok(nullptr, " \r\n");
+    if (!command) return Answer("error empty");
+    std::string name = command;
+
+    if (name == "find") {
+        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
+        bool found = WaitFor(timeout, [] {
+            gMain = nullptr;
+            EnumWindows(FindMain, 0);
+            return gMain != nullptr && IsWindowVisible(gMain);
+        });
+        if (!found) return Answer("error no window");
+        GetWindowThreadProcessId(gMain, &gProcessId);
+        return Answer("ok " + std::to_string(reinterpret_cast<uintptr_t>(gMain)));
+    }
+    if (name == "alive") return Answer(gMain && IsWindow(gMain) ? "ok 1" : "ok 0");
+    if (name == "quit") std::exit(0);
+    if (!gMain || !IsWindow(gMain)) return Answer("error no window");
+
+    if (name == "client") {
+        RECT r;
+        GetClientRect(gMain, &r);
+        return Answer("ok " + std::to_string(r.right) + " " + std::to_string(r.bottom));
+    }
+    if (name == "msgbox") {
+        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
+        HWND box = nullptr;
+        if (!WaitFor(timeout, [&] { return (box = MessageBoxWindow()) != nullptr; }))
+            return Answer("error no message box");
+        // The text control may be filled a moment after the box shows.
+        WaitFor(1000, [&] { return !BoxText(box).empty(); });
+        bool owned = GetWindow(box, GW_OWNER) != nullptr;
+        return Answer("ok " + Hex(WindowText(box)) + " " + Hex(BoxText(box)) + " " +
+                      (owned ? "1" : "0") + " " + (IsWindowEnabled(gMain) ? "1" : "0"));
+    }
+    if (name == "nomsgbox") return Answer(MessageBoxWindow() ? "ok 1" : "ok 0");
+    if (name == "msgbox-ok") {
+        HWND box = MessageBoxWindow();
+        if (!box) return Answer("error no message box");
+        HWND ok = GetDlgItem(box, IDOK);
+        if (ok) PostMessageW(ok, BM_CLICK, 0, 0);
+        else PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return Answer("ok");
+    }
+    if (name == "close") {
+        if (!IsWindowEnabled(gMain)) return Answer("error window disabled");
+        // What the close box does: the system command, which the default
+        // handling turns into a close request.
+        PostMessageW(gMain, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return Answer("ok");
+    }
+
+    HWND control = arg1 ? Control(arg1) : nullptr;
+    if (!control) return Answer("error no control");
+    if (name == "text") return Answer("ok " + Hex(WindowText(control)));
+    if (name == "settext") {
+        std::wstring text = Wide(Unhex(arg2));
+        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        return Answer("ok");
+    }
+    if (name == "type") {
+        for (wchar_t c : Wide(Unhex(arg2))) SendMessageW(control, WM_CHAR, c, 1);
+        return Answer("ok");
+    }
+    if (name == "state")
+        return Answer(std::string("ok ") + (IsWindowVisible(control) ? "1" : "0") + " " +
+                      (IsWindowEnabled(control) ? "1" : "0"));
+    if (name == "rect") {
+        RECT r;
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, gMain, reinterpret_cast<POINT*>(&r), 2);
+        return Answer("ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                      std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
+    }
+    if (name == "click") {
+        if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
+            return Answer("error not clickable");
+        // The button presses itself and sends its own click notification.
+        PostMessageW(control, BM_CLICK, 0, 0);
+        return Answer("ok");
+    }
+    Answer("error unknown command");
+}
+
+} // namespace
+
+int main() {
+    // Plain "\n" line ends, whatever the console would make of them.
+    _setmode(_fileno(stdout), _O_BINARY);
+    char line[200000];
+    while (std::fgets(line, sizeof line, stdin)) Run(line);
+    return 0;
+}
