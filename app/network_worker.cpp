@@ -1,0 +1,79 @@
+#include "app/network_worker.h"
+
+#include "app/app_state.h"
+#include "app/frame.h"
+#include "app/panel.h"
+#include "app/texts.h"
+#include "net/connection.h"
+#include "net/network.h"
+#include "net/server.h"
+#include "runtime/memory.h"
+#include "runtime/requester.h"
+#include "ui/gadgets/gadgets.h"
+
+constexpr ObjectNumber kServer = 0;
+// Bytes read per data event; anything beyond stays unread for the next event.
+constexpr int32_t kReceiveBlockSize = 1000;
+constexpr int32_t kPollPauseMs = 10;
+
+// The low 32 bits of a typed number, as the fields are read.
+static int32_t FieldInteger(ObjectNumber field) {
+    return static_cast<int32_t>(static_cast<uint32_t>(ParseInteger(GadgetGetText(field))));
+}
+
+Text ComposeMessage() {
+    Text code1 = CharFromCode(FieldInteger(FieldCode1));
+    Text code2 = CharFromCode(FieldInteger(FieldCode2));
+    return GadgetGetText(FieldMessage) + code1 + code2;
+}
+
+void SendFrame(const Text& address, int32_t port, const Text& message) {
+    Connection* connection = OpenConnection(address, port, NetModeUdp);
+    if (!connection) {
+        ShowMessage(kErrorTitle, kCannotConnectText, 0);
+        return;
+    }
+    BuildFrame(message);
+    if (FrameBuffer) { // no block for the frame: this send is skipped
+        SendData(connection, FrameBuffer, TextLength(message) + kFrameHeaderSize);
+        MemoryFree(FrameBuffer);
+        FrameBuffer = nullptr;
+    }
+    CloseConnection(connection);
+}
+
+// Appends the payload of one data event to the received box.
+static void ShowReceived(Connection* client) {
+    void* block = MemoryAllocate(kReceiveBlockSize);
+    if (!block) return;
+    ReceiveData(client, block, kReceiveBlockSize);
+    Text payload = ReceivedPayloadText(block, kReceiveBlockSize);
+    GadgetSetText(BoxReceived, GadgetGetText(BoxReceived) + payload);
+    MemoryFree(block);
+}
+
+int32_t NetworkWorker(intptr_t) {
+    GadgetSetText(BoxReceived, "");
+    Text address = GadgetGetText(FieldIp);
+    int32_t port = FieldInteger(FieldPort);
+
+    if (OpenServer(kServer, port, NetModeUdp) == 0) {
+        ShowMessage(kProgramTitle, kPortBusyBefore + IntegerToText(port) + kPortBusyAfter, 0);
+        return 0;
+    }
+    for (;;) {
+        int32_t event = PollServerEvents();
+        if (event != NetEventNone) {
+            Connection* client = LastEventClient();
+            if (event == NetEventData) ShowReceived(client);
+        }
+        if (SendRequested != 0) {
+            SendFrame(address, port, ComposeMessage());
+            SendRequested = 0;
+        }
+        PauseMs(kPollPauseMs);
+        if (StopRequested == 1) break;
+    }
+    CloseServer(kServer);
+    return 0;
+}

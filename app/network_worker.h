@@ -1,0 +1,17 @@
+#pragma once
+// The network worker: the thread that owns UDP server 0 for one run, shows
+// what arrives in the received box and sends a frame per send request.
+#include <cstdint>
+
+#include "runtime/text.h"
+
+// Thread procedure; the argument is ignored. Returns 0 on every path.
+int32_t NetworkWorker(intptr_t unused);
+
+// Sends one frame of message to address:port over a fresh UDP connection;
+// tells the operator when no connection can be opened.
+void SendFrame(const Text& address, int32_t port, const Text& message);
+
+// The message of a send request: the message field followed by the two
+// characters of the code fields (codes read first, then the message).
+Text ComposeMessage();
