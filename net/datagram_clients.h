@@ -8,14 +8,12 @@
 struct ConnectionRecord;
 struct ServerRecord;
 
-// A sender's unread bytes never go past this: a datagram that would take
-// them further is dropped (no event). 64 KiB is 32 of the largest datagrams
-// the server takes, far beyond what a reader that keeps up leaves behind.
-constexpr int32_t MaxUnreadBytes = 64 * 1024;
-// Datagram clients per server: senders that change port with every datagram
-// would otherwise pile up records for ever. 256 x 64 KiB bounds a server at
-// 16 MiB of unread bytes.
-constexpr int32_t MaxDatagramClients = 256;
+// A datagram that would take its sender's unread bytes past MaxUnreadBytes
+// is dropped with no event. A new sender at MaxDatagramClients takes the
+// place of the least recently active client that holds no unread bytes, or
+// its datagram is dropped when every client still holds some.
+constexpr int32_t MaxUnreadBytes = 64 * 1024; // a slow reader must not exhaust the heap
+constexpr int32_t MaxDatagramClients = 256;   // a new port per datagram must not pile up records
 
 // Open addressing over the client records, keyed by address and port. The
 // table is twice the client bound, so it is never more than half full.
