@@ -41,6 +41,11 @@ TEST(PeerOptions, SendingAloneDoesNotListenUnlessAsked) {
     EXPECT_TRUE(Parse({"--raw", "hi", "--listen"}).listen);
 }
 
+TEST(PeerOptions, BindTakesADottedAddress) {
+    EXPECT_EQ(Parse({"--bind", "127.0.0.1"}).bindAddress, "127.0.0.1");
+    EXPECT_EQ(Parse({"-b", "0.0.0.0", "-p", "0"}).port, 0);
+}
+
 TEST(PeerOptions, ValuesMayFollowAnEqualsSign) {
     PeerOptions options = Parse({"--port=7000", "--answer=ok", "--count=3", "--rate=5"});
     EXPECT_EQ(options.port, 7000);

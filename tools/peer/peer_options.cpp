@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "runtime/cp1251.h"
-#include "runtime/socket.h"
 
 const char* PeerUsage() {
     return R"(Usage: q7700-peer [options]
@@ -63,6 +62,25 @@ bool ParseNumber(const std::string& text, int64_t low, int64_t high, int64_t* va
     if (parsed < low || parsed > high) return false;
     *value = parsed;
     return true;
+}
+
+// Four decimal numbers 0-255 joined by dots; checked here without the
+// sockets layer, which may not be started yet.
+bool IsDottedQuad(const std::string& text) {
+    int parts = 0, digits = 0, value = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '.') {
+            if (digits == 0 || value > 255) return false;
+            ++parts;
+            digits = value = 0;
+        } else if (text[i] >= '0' && text[i] <= '9' && digits < 3) {
+            value = value * 10 + (text[i] - '0');
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return parts == 4;
 }
 
 int HexDigit(char c) {
@@ -253,7 +271,7 @@ bool ParsePeerOptions(const std::vector<std::string>& arguments, PeerOptions* op
             ok = parser.Port(name, inlineValue, 0, &options->port);
         } else if (name == "-b" || name == "--bind") {
             ok = parser.Value(name, inlineValue, &options->bindAddress);
-            if (ok && SocketParseIPv4(options->bindAddress.c_str()) == NoAddress)
+            if (ok && !IsDottedQuad(options->bindAddress))
                 ok = parser.Fail(name + " needs a dotted IPv4 address, not \"" +
                                  options->bindAddress + "\"");
         } else if (name == "--echo") {
