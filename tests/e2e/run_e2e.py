@@ -13,11 +13,13 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ("program", "driver", "peer", "prefix", "work"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--netfail-program", default=None)
     parser.add_argument("--loader", default="/usr/lib/wine/wine64")
     parser.add_argument("modules", nargs="+")
     args = parser.parse_args()
-    for name in ("program", "driver", "peer", "prefix", "work", "loader"):
-        testbed.PATHS[name] = os.path.abspath(getattr(args, name))
+    for name in ("program", "netfail_program", "driver", "peer", "prefix", "work", "loader"):
+        value = getattr(args, name)
+        testbed.PATHS[name] = os.path.abspath(value) if value else None
     os.makedirs(testbed.PATHS["work"], exist_ok=True)
     suite = unittest.defaultTestLoader.loadTestsFromNames(args.modules)
     result = unittest.TextTestRunner(verbosity=2).run(suite)

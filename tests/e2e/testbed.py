@@ -21,8 +21,8 @@ OPERATOR_ADDRESS = "192.168.0.2"
 DEVICE_ADDRESS = "192.168.0.10"
 
 # Set by run_e2e.py from its command line.
-PATHS = {"program": None, "driver": None, "peer": None, "prefix": None, "work": None,
-         "loader": "/usr/lib/wine/wine64"}
+PATHS = {"program": None, "netfail_program": None, "driver": None, "peer": None,
+         "prefix": None, "work": None, "loader": "/usr/lib/wine/wine64"}
 
 
 def can_make_namespaces():
@@ -195,10 +195,106 @@ class TestBed:
         self.processes.append(process)
         return process
 
-    def start_program(self, locale="en_US.UTF-8"):
+    def start_program(self, locale="en_US.UTF-8", program=None):
         env = dict(self.env, LC_ALL=locale)
-        return self.operator_popen([PATHS["loader"], PATHS["program"]], env=env)
+        return self.operator_popen([PATHS["loader"], program or PATHS["program"]], env=env)
 
     def driver(self):
         driver = Driver(self)
         return driver
+
+
+class Peer:
+    """The virtual device in the device namespace, printing JSON lines."""
+
+    def __init__(self, bed, *args):
+        self.process = bed.device_popen([PATHS["peer"], "--json"] + [str(a) for a in args],
+                                        stdout=subprocess.PIPE)
+        self.lines = Lines(self.process.stdout)
+        first = self.next("listening", timeout=10)
+        if first is None:
+            raise RuntimeError("the virtual device did not start listening")
+
+    def next(self, event="datagram", timeout=5):
+        """The next JSON object of the given event, or None after the time-out."""
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return None
+            line = self.lines.get(left)
+            if line is None:
+                return None
+            try:
+                record = json.loads(line)
+            except ValueError:
+                continue
+            if record.get("event") == event:
+                return record
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def device_send(bed, *args):
+    """Sends from the device host to the program (default port 2048)."""
+    process = bed.device_popen([PATHS["peer"], "--json", "--to", OPERATOR_ADDRESS] +
+                               [str(a) for a in args], stdout=subprocess.PIPE)
+    out, _ = process.communicate(timeout=30)
+    if process.returncode != 0:
+        raise RuntimeError("the virtual device could not send: %r" % out)
+
+
+class Session:
+    """One run of the program with a driver attached."""
+
+    def __init__(self, bed, locale="en_US.UTF-8", program=None):
+        self.bed = bed
+        self.program = bed.start_program(locale, program)
+        self.driver = Driver(bed)
+        self.driver.ok("find", 30000)
+
+    def click(self, control):
+        self.driver.ok("click", control)
+
+    def wait_state(self, control, visible, enabled, timeout=10):
+        self.driver.wait_until(lambda: self.driver.state(control) == (visible, enabled), timeout,
+                               "control %d to be %s/%s" % (control, visible, enabled))
+
+    def wait_text(self, control, expected, timeout=10):
+        self.driver.wait_until(lambda: self.driver.text(control) == expected, timeout,
+                               "control %d to read %r (reads %r)" % (
+                                   control, expected, self.driver.text(control)))
+
+    def message_box(self, timeout=10000):
+        title, text, owned, main_enabled = self.driver.ok("msgbox", timeout)
+        return Driver.decode(title), Driver.decode(text), owned == "1", main_enabled == "1"
+
+    def close_window(self, timeout=10):
+        """Presses the close box and returns the exit code and the seconds it took."""
+        start = time.monotonic()
+        self.driver.ok("close")
+        code = self.program.wait(timeout)
+        return code, time.monotonic() - start
+
+    def end(self):
+        self.driver.close()
+        if self.program.poll() is None:
+            try:
+                self.driver = Driver(self.bed)
+                self.driver.ok("find", 2000)
+                self.driver.call("close")
+                self.program.wait(5)
+            except Exception:
+                pass
+            finally:
+                self.driver.close()
+        if self.program.poll() is None:
+            self.program.kill()
+            self.program.wait()
+
+
+def screenshot(path):
+    subprocess.run(["import", "-window", "root", path], capture_output=True, timeout=30)

@@ -15,10 +15,17 @@
 //                           operator could not: hidden or disabled control or window)
 //   msgbox MS               wait up to MS for a message box of the program
 //                           -> ok TITLEHEX TEXTHEX OWNED MAINENABLED
+//   msgbox-any MS           wait up to MS for a message box titled as the program,
+//                           of any process (before any main window exists)
+//                           -> ok TITLEHEX TEXTHEX OWNED
+//   count-boxes             -> ok N: message boxes of the program now open
 //   nomsgbox                -> ok 0|1: whether a message box is open
 //   msgbox-ok               press OK of the open message box
 //   close                   press the close box (refused while the window is disabled)
 //   alive                   -> ok 0|1: whether the main window still exists
+//   foreground              bring a window of the driver's own to the front, as
+//                           when the operator switches to another program
+//   activate                bring the program's window to the front again
 //   quit
 #include <fcntl.h>
 #include <io.h>
@@ -99,6 +106,27 @@ BOOL CALLBACK FindBox(HWND window, LPARAM) {
     return TRUE;
 }
 
+int gBoxCount;
+BOOL CALLBACK CountBoxes(HWND window, LPARAM) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window))
+        ++gBoxCount;
+    return TRUE;
+}
+
+BOOL CALLBACK FindTitledBox(HWND window, LPARAM) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) && IsMainWindow(window)) {
+        gBox = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND MessageBoxWindow() {
     gBox = nullptr;
     if (gProcessId) EnumWindows(FindBox, 0);
@@ -147,9 +175,56 @@ void Run(char* line) {
         return Answer("ok " + std::to_string(reinterpret_cast<uintptr_t>(gMain)));
     }
     if (name == "alive") return Answer(gMain && IsWindow(gMain) ? "ok 1" : "ok 0");
+    if (name == "foreground") {
+        static HWND other;
+        if (!other)
+            other = CreateWindowExW(0, L"Static", L"another program", WS_OVERLAPPEDWINDOW,
+                                    400, 300, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        ShowWindow(other, SW_SHOW);
+        SetForegroundWindow(other);
+        bool front = WaitFor(2000, [] {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            return GetForegroundWindow() == other;
+        });
+        return Answer(front ? "ok" : "error not in front");
+    }
     if (name == "quit") std::exit(0);
+    if (name == "msgbox-any") {
+        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
+        bool found = WaitFor(timeout, [] {
+            gBox = nullptr;
+            EnumWindows(FindTitledBox, 0);
+            return gBox != nullptr;
+        });
+        if (!found) return Answer("error no message box");
+        HWND box = gBox;
+        GetWindowThreadProcessId(box, &gProcessId);
+        WaitFor(1000, [&] { return !BoxText(box).empty(); });
+        return Answer("ok " + Hex(WindowText(box)) + " " + Hex(BoxText(box)) + " " +
+                      (GetWindow(box, GW_OWNER) ? "1" : "0"));
+    }
+    if (name == "count-boxes") {
+        gBoxCount = 0;
+        EnumWindows(CountBoxes, 0);
+        return Answer("ok " + std::to_string(gBoxCount));
+    }
+    if (name == "nomsgbox") return Answer(MessageBoxWindow() ? "ok 1" : "ok 0");
+    if (name == "msgbox-ok") {
+        HWND box = MessageBoxWindow();
+        if (!box) return Answer("error no message box");
+        HWND ok = GetDlgItem(box, IDOK);
+        if (ok) PostMessageW(ok, BM_CLICK, 0, 0);
+        else PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return Answer("ok");
+    }
     if (!gMain || !IsWindow(gMain)) return Answer("error no window");
 
+    if (name == "activate") {
+        SetForegroundWindow(gMain);
+        bool front = WaitFor(2000, [] { return GetForegroundWindow() == gMain; });
+        return Answer(front ? "ok" : "error not in front");
+    }
     if (name == "client") {
         RECT r;
         GetClientRect(gMain, &r);
@@ -165,15 +240,6 @@ void Run(char* line) {
         bool owned = GetWindow(box, GW_OWNER) != nullptr;
         return Answer("ok " + Hex(WindowText(box)) + " " + Hex(BoxText(box)) + " " +
                       (owned ? "1" : "0") + " " + (IsWindowEnabled(gMain) ? "1" : "0"));
-    }
-    if (name == "nomsgbox") return Answer(MessageBoxWindow() ? "ok 1" : "ok 0");
-    if (name == "msgbox-ok") {
-        HWND box = MessageBoxWindow();
-        if (!box) return Answer("error no message box");
-        HWND ok = GetDlgItem(box, IDOK);
-        if (ok) PostMessageW(ok, BM_CLICK, 0, 0);
-        else PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return Answer("ok");
     }
     if (name == "close") {
         if (!IsWindowEnabled(gMain)) return Answer("error window disabled");

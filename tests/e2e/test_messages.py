@@ -1,0 +1,140 @@
+"""The program's three messages, and closing and stopping around them."""
+import subprocess
+import time
+import unittest
+
+import testbed
+from testbed import Session
+
+START, STOP, SEND, BOX = 5, 6, 8, 11
+FIELD_IP, FIELD_PORT = 2, 4
+TITLE = "Virtual Q7700-Ethernet demo"
+BUSY = "Порт %d занят. Вероятно, его использует другая программа."
+
+
+@testbed.skip_unless_namespaces
+class Messages(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bed = testbed.TestBed("messages")
+        cls.bed.up()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bed.down()
+
+    def setUp(self):
+        self.session = Session(self.bed)
+        self.driver = self.session.driver
+
+    def tearDown(self):
+        if self.driver.call("nomsgbox") == ["ok", "1"]:
+            self.driver.ok("msgbox-ok")
+        self.session.end()
+
+    def hold_port(self, port):
+        """Another program on the operator host that has the port bound."""
+        holder = self.bed.operator_popen(
+            ["python3", "-c", "import socket,sys,time\n"
+             "s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n"
+             "s.bind(('', %d)); print('bound', flush=True); time.sleep(600)" % port],
+            env=None, stdout=subprocess.PIPE)
+        self.assertEqual(holder.stdout.readline().strip(), b"bound")
+        return holder
+
+    def test_busy_port_message_then_stop_and_start_work(self):
+        holder = self.hold_port(2048)
+        self.session.click(START)
+        title, text, _, _ = self.session.message_box()
+        self.assertEqual((title, text), (TITLE, BUSY % 2048))
+        self.driver.ok("msgbox-ok")
+        self.driver.wait_until(lambda: self.driver.call("nomsgbox") == ["ok", "0"], 10, "box closed")
+        self.assertEqual(self.driver.state(STOP), (True, True))  # the panel stays running
+        holder.kill()
+        holder.wait()
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        self.session.click(START)
+        self.session.wait_state(SEND, True, True)
+        testbed.device_send(self.bed, "--send", "works")
+        self.session.wait_text(BOX, "works")
+
+    def test_port_above_65535_gets_the_busy_message_with_that_number(self):
+        self.driver.set_text(FIELD_PORT, "65536")
+        self.session.click(START)
+        title, text, _, _ = self.session.message_box()
+        self.assertEqual((title, text), (TITLE, BUSY % 65536))
+
+    def test_unresolvable_peer_gives_one_error_per_send_and_nothing_on_the_wire(self):
+        peer = testbed.Peer(self.bed, "--port", 2048)
+        try:
+            self.driver.set_text(FIELD_IP, "no such host!")
+            self.session.click(START)
+            self.session.wait_state(SEND, True, True)
+            for _ in range(2):
+                self.session.click(SEND)
+                title, text, _, _ = self.session.message_box()
+                self.assertEqual((title, text), ("Ошибка!", "Невозможно подключиться!"))
+                self.driver.ok("msgbox-ok")
+                self.driver.wait_until(lambda: self.driver.call("nomsgbox") == ["ok", "0"], 10,
+                                       "box closed")
+            self.assertIsNone(peer.next(timeout=1))
+        finally:
+            peer.stop()
+
+    def test_box_of_the_worker_owned_by_the_panel_holds_the_panel(self):
+        self.driver.ok("activate")
+        self.driver.set_text(FIELD_PORT, "65536")
+        self.session.click(START)
+        _, _, owned, main_enabled = self.session.message_box()
+        self.assertTrue(owned)
+        self.assertFalse(main_enabled)
+        self.assertEqual(self.driver.call("close"), ["error", "window", "disabled"])
+
+    def test_stop_while_the_workers_message_is_open_turns_idle_within_about_a_second(self):
+        self.driver.ok("foreground")  # another program in front: the box has no owner
+        self.driver.set_text(FIELD_PORT, "65536")
+        self.session.click(START)
+        _, _, owned, main_enabled = self.session.message_box()
+        self.assertFalse(owned)
+        self.assertTrue(main_enabled)
+        start = time.monotonic()
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        self.assertLess(time.monotonic() - start, 2.0)
+        self.driver.ok("msgbox-ok")
+
+    def test_closing_while_the_worker_is_blocked_in_its_message_exits_with_code_0(self):
+        self.driver.ok("foreground")
+        self.driver.set_text(FIELD_PORT, "65536")
+        self.session.click(START)
+        self.session.message_box()
+        code, seconds = self.session.close_window()
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 3.0)
+
+
+@testbed.skip_unless_namespaces
+class NetworkStartFailure(unittest.TestCase):
+    def test_one_message_no_window_and_exit_code_0(self):
+        program = testbed.PATHS["netfail_program"]
+        if not program:
+            self.skipTest("no test build with a failing sockets layer")
+        with testbed.TestBed("netfail", with_device=False) as bed:
+            process = bed.start_program(program=program)
+            driver = testbed.Driver(bed)
+            try:
+                title, text, owned, boxes = None, None, None, 0
+                answer = driver.call("msgbox-any", 30000)
+                self.assertEqual(answer[0], "ok", answer)
+                title, text = driver.decode(answer[1]), driver.decode(answer[2])
+                self.assertEqual(title, TITLE)
+                self.assertEqual(text, "Проблемы инициализации сетевого адаптера. "
+                                       "Программа будет закрыта.")
+                self.assertEqual(answer[3], "0")  # no owner
+                self.assertEqual(driver.call("count-boxes"), ["ok", "1"])
+                self.assertEqual(driver.call("find", 0)[0], "error")  # no main window
+                driver.ok("msgbox-ok")
+                self.assertEqual(process.wait(10), 0)
+            finally:
+                driver.close()

@@ -1,0 +1,106 @@
+"""The panel as the operator sees it: layout, texts, idle and running states."""
+import os
+import unittest
+
+import testbed
+from testbed import Session
+
+START, STOP, SEND = 5, 6, 8
+FIELD_IP, FIELD_PORT, FIELD_MESSAGE, FIELD_CODE1, FIELD_CODE2 = 2, 4, 7, 13, 14
+BOX = 11
+
+# Number: (x, y, width, height, text) as the panel is laid out.
+LAYOUT = {
+    1: (10, 10, 100, 20, "IP Q7700-Ethernet: "),
+    2: (110, 10, 100, 20, "192.168.0.10"),
+    3: (10, 40, 50, 20, "Порт: "),
+    4: (60, 40, 50, 20, "2048"),
+    6: (220, 20, 50, 20, "Стоп"),
+    5: (220, 20, 70, 20, "Пуск"),
+    10: (10, 65, 150, 15, "Сообщение"),
+    7: (10, 80, 150, 20, ""),
+    12: (165, 65, 60, 15, "ASCII-коды"),
+    13: (170, 80, 20, 20, "10"),
+    14: (190, 80, 20, 20, "13"),
+    8: (220, 80, 70, 20, "Передать"),
+    9: (10, 120, 280, 15, "Принято:"),
+    11: (10, 135, 280, 100, ""),
+}
+
+
+def panel_state(driver):
+    return {n: driver.state(n) for n in (START, STOP, FIELD_IP, FIELD_PORT, SEND)}
+
+
+IDLE = {START: (True, True), STOP: (False, True), FIELD_IP: (True, True),
+        FIELD_PORT: (True, True), SEND: (True, False)}
+RUNNING = {START: (False, True), STOP: (True, True), FIELD_IP: (True, False),
+           FIELD_PORT: (True, False), SEND: (True, True)}
+
+
+@testbed.skip_unless_namespaces
+class Panel(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bed = testbed.TestBed("panel")
+        cls.bed.up()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bed.down()
+
+    def setUp(self):
+        self.session = Session(self.bed)
+        self.driver = self.session.driver
+
+    def tearDown(self):
+        self.session.end()
+
+    def test_layout_and_russian_texts_show_on_an_english_system(self):
+        self.assertEqual(self.driver.ok("client"), ["300", "250"])
+        for number, (x, y, width, height, text) in LAYOUT.items():
+            with self.subTest(control=number):
+                rect = [int(v) for v in self.driver.ok("rect", number)]
+                self.assertEqual(rect, [x, y, width, height])
+                self.assertEqual(self.driver.text(number), text)
+
+    def test_idle_running_idle_running(self):
+        self.assertEqual(panel_state(self.driver), IDLE)
+        self.session.click(START)
+        self.session.wait_state(STOP, True, True)
+        self.assertEqual(panel_state(self.driver), RUNNING)
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        self.assertEqual(panel_state(self.driver), IDLE)
+        self.session.click(START)
+        self.session.wait_state(STOP, True, True)
+        self.assertEqual(panel_state(self.driver), RUNNING)
+        work = testbed.PATHS["work"]
+        testbed.screenshot(os.path.join(work, "panel-running.png"))
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        testbed.screenshot(os.path.join(work, "panel-idle.png"))
+
+    def test_digit_fields_refuse_typed_letters(self):
+        self.driver.set_text(FIELD_PORT, "")
+        self.driver.ok("type", FIELD_PORT, self.driver.encode("2a0b4x9"))
+        self.assertEqual(self.driver.text(FIELD_PORT), "2049")
+        self.driver.ok("type", FIELD_MESSAGE, self.driver.encode("ab1"))
+        self.assertEqual(self.driver.text(FIELD_MESSAGE), "ab1")
+
+    def test_closing_while_idle_exits_at_once_with_code_0(self):
+        code, seconds = self.session.close_window()
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 5)
+
+
+@testbed.skip_unless_namespaces
+class RussianSystem(unittest.TestCase):
+    def test_texts_are_the_same_under_a_russian_locale(self):
+        with testbed.TestBed("russian", with_device=False) as bed:
+            session = Session(bed, locale="ru_RU.UTF-8")
+            try:
+                for number, (_, _, _, _, text) in LAYOUT.items():
+                    self.assertEqual(session.driver.text(number), text)
+            finally:
+                session.end()

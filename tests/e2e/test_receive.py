@@ -1,0 +1,67 @@
+"""What the received box shows of the datagrams the device sends."""
+import unittest
+
+import testbed
+from testbed import Session, device_send
+
+START, STOP, SEND, BOX = 5, 6, 8, 11
+
+
+@testbed.skip_unless_namespaces
+class Receiving(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bed = testbed.TestBed("receive")
+        cls.bed.up()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bed.down()
+
+    def setUp(self):
+        self.session = Session(self.bed)
+        self.driver = self.session.driver
+        self.session.click(START)
+        self.session.wait_state(SEND, True, True)
+
+    def tearDown(self):
+        self.session.end()
+
+    def raw(self, data):
+        device_send(self.bed, "--raw-hex", data.hex() or "-")
+
+    def test_payloads_join_in_arrival_order(self):
+        device_send(self.bed, "--send", "AB")
+        self.session.wait_text(BOX, "AB")
+        device_send(self.bed, "--send", "CD")
+        self.session.wait_text(BOX, "ABCD")
+
+    def test_short_datagrams_and_zero_bytes_add_nothing_more(self):
+        self.raw(b"\x10\x01\x00\x05\x10")          # 5 bytes: header only
+        self.raw(b"\x10\x01\x00")                  # 3 bytes
+        self.raw(b"\x10\x03\x00\x05\x10\x00zz")    # zero at offset 5
+        self.raw(b"\x10\x05\x00\x06\x10ok\x00no")  # bytes after a zero are not shown
+        self.raw(b"\x10\x03\x00\x07\x10end")       # marks that everything before arrived
+        self.session.wait_text(BOX, "okend")
+
+    def test_cyrillic_payload_shows_as_its_letters(self):
+        device_send(self.bed, "--send", "Привет")
+        self.session.wait_text(BOX, "Привет")
+
+    def test_box_is_kept_on_stop_and_cleared_by_a_new_worker(self):
+        device_send(self.bed, "--send", "kept")
+        self.session.wait_text(BOX, "kept")
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        self.assertEqual(self.driver.text(BOX), "kept")
+        self.session.click(START)
+        self.session.wait_text(BOX, "")
+
+    def test_echo_of_a_sent_frame_comes_back_into_the_box(self):
+        peer = testbed.Peer(self.bed, "--port", 2048, "--echo")
+        try:
+            self.driver.set_text(7, "ping")
+            self.session.click(SEND)
+            self.session.wait_text(BOX, "ping\n\r")
+        finally:
+            peer.stop()
