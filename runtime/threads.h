@@ -68,5 +68,7 @@ void OnThreadExit(ThreadExitProc function, void* data);
 // thread lock, just before it waits; null (the default) calls nothing.
 using ThreadWaitHook = void (*)(int32_t number);
 void SetThreadWaitHookForTests(ThreadWaitHook hook);
+// Numbered threads whose records (and handles) are still held.
+int32_t KnownThreadCount();
 // Number of exit watchers (each with its own thread) that exist now.
 int32_t ExitWatcherCount();

@@ -159,3 +159,11 @@ void CloseThreadHandles() {
 void SetThreadWaitHookForTests(ThreadWaitHook hook) {
     gWaitHook.store(hook);
 }
+
+int32_t KnownThreadCount() {
+    ThreadsInit();
+    LockGuard guard(&gThreads.lock);
+    int32_t count = 0;
+    for (void* payload = ListFirst(&gThreads.records); payload; payload = ListNext(payload)) ++count;
+    return count;
+}
