@@ -318,6 +318,8 @@ TEST_F(ThreadsTest, CopyMadeBeforeALaterRegistrationGrowsOnItsNextUse) {
     ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return ExitWatcherCount() > 0; }));
     size_t beforeRegistering = LiveBytes();
+    // A large variable first, so that the thread's block has to move when it grows.
+    ASSERT_GE(RegisterThreadVariable(100000, nullptr, nullptr), 0);
     late = RegisterThreadVariable(sizeof(Counter), ConstructCounter, DestroyCounter);
     size_t registering = LiveBytes() - beforeRegistering; // the main copy and the variable record
     registeredEvent.set();
