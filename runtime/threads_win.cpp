@@ -164,6 +164,7 @@ int32_t KnownThreadCount() {
     ThreadsInit();
     LockGuard guard(&gThreads.lock);
     int32_t count = 0;
-    for (void* payload = ListFirst(&gThreads.records); payload; payload = ListNext(payload)) ++count;
+    for (void* payload = ListFirst(&gThreads.records); payload; payload = ListNext(payload))
+        ++count;
     return count;
 }

@@ -67,6 +67,14 @@ q_start_wine() {
     # The first Wine process starts the prefix's services, which then keep
     # its output open; start them here so that no test's output is held.
     "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null || true
+    # No window manager runs beside Xvfb: with unmanaged windows Wine does not
+    # wait for one (about 2 s) each time a window is hidden or destroyed.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        >/dev/null 2>&1 </dev/null || true
+    # The desktop process, for the whole run: otherwise the first window of
+    # each test starts one, which holds the test's output open for about a
+    # second after the test has ended. wineserver -k ends it.
+    "$WINELOADER" explorer.exe /desktop >/dev/null 2>&1 </dev/null &
 }
 
 q_stop_started() {

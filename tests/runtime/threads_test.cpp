@@ -16,7 +16,7 @@ namespace {
 // Threads, variables and watchers are process-wide, so the heap under them
 // lives as long as the test process.
 class ThreadsTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(ProgramHeapCreate());
         ThreadsInit();
@@ -33,7 +33,9 @@ int32_t Start(ThreadProcedure procedure, intptr_t parameter = 0) {
     return StartThread(procedure, parameter);
 }
 
-uint32_t ReturnAtOnce(intptr_t) { return 0; }
+uint32_t ReturnAtOnce(intptr_t) {
+    return 0;
+}
 
 // Waits for the manual-reset event passed as parameter.
 uint32_t WaitForEvent(intptr_t parameter) {
@@ -90,10 +92,12 @@ TEST_F(ThreadsTest, NumbersStartAtOneAndGoUpWhetherOrNotEarlierThreadsEnded) {
 
 TEST_F(ThreadsTest, ParameterReachesTheProcedure) {
     static std::atomic<intptr_t> seen{0};
-    int32_t number = Start([](intptr_t parameter) -> uint32_t {
-        seen = parameter;
-        return 0;
-    }, static_cast<intptr_t>(0x5A5A1234));
+    int32_t number = Start(
+        [](intptr_t parameter) -> uint32_t {
+            seen = parameter;
+            return 0;
+        },
+        static_cast<intptr_t>(0x5A5A1234));
     ASSERT_NE(number, 0);
     ASSERT_EQ(WaitForThread(number, 5000), 1);
     EXPECT_EQ(seen.load(), 0x5A5A1234);
@@ -127,10 +131,12 @@ TEST_F(ThreadsTest, StartingAThreadForgetsEndedOnesAndClosesTheirHandles) {
     Event release, endTogether;
     int32_t running = Start(WaitForEvent, release.parameter());
     std::vector<int32_t> ended;
-    for (int i = 0; i < 20; ++i) ended.push_back(Start(WaitForEvent, endTogether.parameter()));
+    for (int i = 0; i < 20; ++i)
+        ended.push_back(Start(WaitForEvent, endTogether.parameter()));
     endTogether.set();
-    for (int32_t number : ended) ASSERT_EQ(WaitForThread(number, 5000), 1);
-    EXPECT_EQ(KnownThreadCount(), 21); // waits do not forget anything
+    for (int32_t number : ended)
+        ASSERT_EQ(WaitForThread(number, 5000), 1);
+    EXPECT_EQ(KnownThreadCount(), 21);                       // waits do not forget anything
     int32_t next = Start(WaitForEvent, release.parameter()); // sweeps the twenty
     EXPECT_EQ(KnownThreadCount(), 2);                        // the two that still run
     EXPECT_EQ(ThreadRunning(ended[0]), 0);
@@ -412,7 +418,8 @@ TEST_F(ThreadsTest, SixtyThirdWatchedThreadGetsASecondWatcher) {
     release.set();
     ASSERT_TRUE(WaitUntil([] { return gExitCalls.load() == kWatched; }, 10000));
     // The first 62 were handed out by one watcher thread, the 63rd by another.
-    for (int i = 1; i < 62; ++i) EXPECT_EQ(gExitThreads[i], gExitThreads[0]) << i;
+    for (int i = 1; i < 62; ++i)
+        EXPECT_EQ(gExitThreads[i], gExitThreads[0]) << i;
     EXPECT_NE(gExitThreads[62], gExitThreads[0]);
     for (HANDLE thread : threads) {
         WaitForSingleObject(thread, 5000);

@@ -7,8 +7,7 @@
 
 #include <cstdint>
 
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs = 5000) {
+template <typename Condition> bool WaitUntil(Condition condition, DWORD timeoutMs = 5000) {
     DWORD start = GetTickCount();
     for (;;) {
         if (condition()) return true;
