@@ -71,10 +71,11 @@ q_start_wine() {
     # wait for one (about 2 s) each time a window is hidden or destroyed.
     "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
         >/dev/null 2>&1 </dev/null || true
-    # The desktop process, for the whole run: otherwise the first window of
-    # each test starts one, which holds the test's output open for about a
-    # second after the test has ended. wineserver -k ends it.
-    "$WINELOADER" explorer.exe /desktop >/dev/null 2>&1 </dev/null &
+    # Keep the desktop in use for the whole run: Wine closes it a second after
+    # its last user ends, and the next GUI test then starts a desktop process
+    # that holds the test's output open for that second. wineserver -k ends it.
+    local keeper="$Q_BUILD/$preset/tests/support/desktop_keeper.exe"
+    [ -f "$keeper" ] && "$WINELOADER" "$keeper" >/dev/null 2>&1 </dev/null &
 }
 
 q_stop_started() {
