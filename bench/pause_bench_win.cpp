@@ -18,8 +18,7 @@ double NowMs() {
     return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-template <typename Pause>
-void Measure(const char* name, int calls, Pause pause) {
+template <typename Pause> void Measure(const char* name, int calls, Pause pause) {
     std::vector<double> times;
     times.reserve(calls);
     for (int i = 0; i < calls; ++i) {

@@ -8,5 +8,6 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetDesktopWindow(); // connects this process to the desktop
-    for (;;) Sleep(INFINITE);
+    for (;;)
+        Sleep(INFINITE);
 }

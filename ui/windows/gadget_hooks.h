@@ -13,7 +13,7 @@ struct GadgetHooks {
     // kind's OnParentMessage. NotHandled when there is no such gadget or its
     // kind has no OnParentMessage. The control has already been checked to
     // carry gadget as both its identifier and its KX_ID property.
-    LRESULT (*forwardToGadget)
+    LRESULT(*forwardToGadget)
     (HWND control, ObjectNumber gadget, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
