@@ -222,36 +222,43 @@ TEST_F(ThreadsTest, SizesAreRoundedUpToTheWord) {
 }
 
 namespace {
-std::atomic<int> gConstructed{0};
-std::atomic<int> gDestroyed{0};
-std::atomic<DWORD> gDestroyedOn{0};
-std::atomic<int> gDestroyedAfterEnd{0};
-std::atomic<int> gDestroyedIntact{0};
-HANDLE gWatchedThread;
-
 struct Counter {
     uint32_t marker;
     uint32_t words[3];
 };
 
-void ConstructCounter(void* variable) {
-    static_cast<Counter*>(variable)->marker = 0xC0FFEE;
-    ++gConstructed;
-}
-void DestroyCounter(void* variable) {
-    if (static_cast<Counter*>(variable)->marker == 0xC0FFEEu) ++gDestroyedIntact;
-    gDestroyedOn = GetCurrentThreadId();
-    if (gWatchedThread && WaitForSingleObject(gWatchedThread, 0) == WAIT_OBJECT_0)
-        ++gDestroyedAfterEnd;
-    ++gDestroyed;
-}
+// Constructor and destructor of one test's variable, counted apart from
+// those of other tests' variables, which every new thread constructs too.
+template <int Test> struct Counted {
+    static inline std::atomic<int> constructed{0};
+    static inline std::atomic<int> destroyed{0};
+    static inline std::atomic<int> destroyedIntact{0};
+    static inline std::atomic<int> destroyedAfterEnd{0};
+    static inline std::atomic<DWORD> destroyedOn{0};
+    static inline HANDLE watchedThread = nullptr;
+
+    static void Construct(void* variable) {
+        static_cast<Counter*>(variable)->marker = 0xC0FFEE;
+        ++constructed;
+    }
+    static void Destroy(void* variable) {
+        if (static_cast<Counter*>(variable)->marker == 0xC0FFEEu) ++destroyedIntact;
+        destroyedOn = GetCurrentThreadId();
+        if (watchedThread && WaitForSingleObject(watchedThread, 0) == WAIT_OBJECT_0)
+            ++destroyedAfterEnd;
+        ++destroyed;
+    }
+    static int32_t Register() {
+        return RegisterThreadVariable(sizeof(Counter), Construct, Destroy);
+    }
+};
 } // namespace
 
 TEST_F(ThreadsTest, RegisteringConstructsTheCallersCopyAtOnce) {
-    int before = gConstructed;
-    int32_t offset = RegisterThreadVariable(sizeof(Counter), ConstructCounter, DestroyCounter);
+    using Count = Counted<1>;
+    int32_t offset = Count::Register();
     ASSERT_GE(offset, 0);
-    EXPECT_EQ(gConstructed, before + 1);
+    EXPECT_EQ(Count::constructed, 1);
     auto* mine = static_cast<Counter*>(ThreadVariable(offset));
     ASSERT_NE(mine, nullptr);
     EXPECT_EQ(mine->marker, 0xC0FFEEu);
@@ -274,35 +281,36 @@ void UseVariable(void* argument) {
 } // namespace
 
 TEST_F(ThreadsTest, EachThreadGetsItsOwnZeroFilledCopyDestroyedAfterItEnds) {
-    int32_t offset = RegisterThreadVariable(sizeof(Counter), ConstructCounter, DestroyCounter);
+    using Count = Counted<2>;
+    int32_t offset = Count::Register();
     static_cast<Counter*>(ThreadVariable(offset))->words[0] = 99; // the main copy only
-    int constructed = gConstructed, destroyed = gDestroyed, intact = gDestroyedIntact;
     size_t baseline = LiveBytes();
 
     Probe probe{offset, nullptr, {}, 0};
     HANDLE thread = RawThread(UseVariable, &probe);
     ASSERT_NE(thread, nullptr);
-    gWatchedThread = thread;
+    Count::watchedThread = thread;
     ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
     ASSERT_NE(probe.copy, nullptr);
     EXPECT_NE(probe.copy, ThreadVariable(offset));
     EXPECT_EQ(probe.seen.marker, 0xC0FFEEu);
     EXPECT_EQ(probe.seen.words[0], 0u);
-    EXPECT_EQ(gConstructed, constructed + 1);
+    EXPECT_EQ(Count::constructed, 2); // the main copy and the thread's
 
     // Destroyed on a watcher thread once the thread has ended, and the
     // block, the callback and the watcher go back to the heap.
-    ASSERT_TRUE(WaitUntil([&] { return gDestroyed.load() == destroyed + 1; }));
-    EXPECT_EQ(gDestroyedAfterEnd.load(), 1);
-    EXPECT_EQ(gDestroyedIntact.load(), intact + 1);
-    EXPECT_NE(gDestroyedOn.load(), probe.threadId);
-    EXPECT_NE(gDestroyedOn.load(), GetCurrentThreadId());
+    ASSERT_TRUE(WaitUntil([&] { return Count::destroyed.load() == 1; }));
+    EXPECT_EQ(Count::destroyedAfterEnd.load(), 1);
+    EXPECT_EQ(Count::destroyedIntact.load(), 1);
+    EXPECT_NE(Count::destroyedOn.load(), probe.threadId);
+    EXPECT_NE(Count::destroyedOn.load(), GetCurrentThreadId());
     EXPECT_TRUE(WaitUntil([&] { return LiveBytes() == baseline; })) << LiveBytes() - baseline;
-    gWatchedThread = nullptr;
+    Count::watchedThread = nullptr;
     CloseHandle(thread);
 }
 
 TEST_F(ThreadsTest, CopyMadeBeforeALaterRegistrationGrowsOnItsNextUse) {
+    using Count = Counted<3>;
     static int32_t early;
     static int32_t late = -1;
     static Event* registered;
@@ -312,7 +320,7 @@ TEST_F(ThreadsTest, CopyMadeBeforeALaterRegistrationGrowsOnItsNextUse) {
     registered = &registeredEvent;
     used = &usedEvent;
     static std::atomic<Counter*> lateCopy{nullptr};
-    int destroyed = gDestroyed, intact = gDestroyedIntact;
+    ASSERT_TRUE(WaitUntil([] { return ExitWatcherCount() == 0; }));
     size_t baseline = LiveBytes();
 
     HANDLE thread = RawThread([](void*) {
@@ -326,7 +334,7 @@ TEST_F(ThreadsTest, CopyMadeBeforeALaterRegistrationGrowsOnItsNextUse) {
     size_t beforeRegistering = LiveBytes();
     // A large variable first, so that the thread's block has to move when it grows.
     ASSERT_GE(RegisterThreadVariable(100000, nullptr, nullptr), 0);
-    late = RegisterThreadVariable(sizeof(Counter), ConstructCounter, DestroyCounter);
+    late = Count::Register();
     size_t registering = LiveBytes() - beforeRegistering; // the main copy and the variable record
     registeredEvent.set();
     ASSERT_TRUE(usedEvent.wait());
@@ -335,8 +343,8 @@ TEST_F(ThreadsTest, CopyMadeBeforeALaterRegistrationGrowsOnItsNextUse) {
     WaitForSingleObject(thread, 5000);
     CloseHandle(thread);
     // The destructor found the block where it had moved to, and freed it.
-    ASSERT_TRUE(WaitUntil([&] { return gDestroyed.load() == destroyed + 1; }));
-    EXPECT_EQ(gDestroyedIntact.load(), intact + 1);
+    ASSERT_TRUE(WaitUntil([&] { return Count::destroyed.load() == 1; }));
+    EXPECT_EQ(Count::destroyedIntact.load(), 1);
     EXPECT_TRUE(WaitUntil([&] { return LiveBytes() == baseline + registering; }))
         << LiveBytes() - baseline;
 }

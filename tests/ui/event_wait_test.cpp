@@ -146,16 +146,17 @@ TEST_F(EventWaitTest, ClosingAWindowRemovesItsQueuedEventsOnly) {
     EventPost(EVENT_SIZE_WINDOW, 0, number, 0);
     EventPost(EVENT_SIZE_WINDOW, 0, 5, 0);
     WindowClose(number);
-    for (const Delivered& d : Drain()) {
+    std::vector<Delivered> seen = Drain();
+    int otherGadget = 0, otherSize = 0;
+    for (const Delivered& d : seen) {
         if (IsEventCode(d.code)) {
             EXPECT_NE(d.window, number) << d.code;
         }
+        otherGadget += d.code == EVENT_GADGET && d.window == 5 && d.gadget == 3;
+        otherSize += d.code == EVENT_SIZE_WINDOW && d.window == 5;
     }
-    // The other window's two events were there.
-    EventPost(EVENT_GADGET, 3, number, 0);
-    EventPost(EVENT_GADGET, 3, 5, 0);
-    WindowClose(number);
-    EXPECT_EQ(EventQueueLength(), 2);
+    EXPECT_EQ(otherGadget, 1);
+    EXPECT_GE(otherSize, 1);
 }
 
 TEST_F(EventWaitTest, ButtonClickBecomesAGadgetEventWithTheButtonsIdentifier) {
