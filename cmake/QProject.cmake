@@ -36,14 +36,18 @@ endfunction()
 # A GoogleTest executable; each test case becomes one CTest test, listed when
 # CTest runs (under Wine for the Windows builds), not at build time.
 function(q_test target)
-    cmake_parse_arguments(Q "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(Q "" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
     add_executable(${target} ${Q_SOURCES})
     q_defaults(${target})
     target_link_libraries(${target} PRIVATE ${Q_LIBS} gtest gtest_main)
     q_link_static(${target})
     set(labels ${Q_LABELS})
+    set(properties LABELS "${labels}")
+    if(Q_ENVIRONMENT)
+        list(APPEND properties ENVIRONMENT "${Q_ENVIRONMENT}")
+    endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-        PROPERTIES LABELS "${labels}")
+        PROPERTIES ${properties})
 endfunction()
 
 if(Q_SANITIZE)

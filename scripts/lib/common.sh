@@ -67,6 +67,15 @@ q_start_wine() {
     # The first Wine process starts the prefix's services, which then keep
     # its output open; start them here so that no test's output is held.
     "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null || true
+    # No window manager runs beside Xvfb: with unmanaged windows Wine does not
+    # wait for one (about 2 s) each time a window is hidden or destroyed.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        >/dev/null 2>&1 </dev/null || true
+    # Keep the desktop in use for the whole run: Wine closes it a second after
+    # its last user ends, and the next GUI test then starts a desktop process
+    # that holds the test's output open for that second. wineserver -k ends it.
+    local keeper="$Q_BUILD/$preset/tests/support/desktop_keeper.exe"
+    [ -f "$keeper" ] && "$WINELOADER" "$keeper" >/dev/null 2>&1 </dev/null &
 }
 
 q_stop_started() {

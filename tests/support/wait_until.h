@@ -1,0 +1,30 @@
+#pragma once
+// Bounded waiting for a condition in Windows tests: threads and GUI tests
+// synchronise on what they can observe, never on fixed sleeps alone. The
+// calling thread's messages are dispatched meanwhile, so windows it owns
+// keep answering.
+#include <windows.h>
+
+#include <cstdint>
+
+template <typename Condition> bool WaitUntil(Condition condition, DWORD timeoutMs = 5000) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start > timeoutMs) return condition();
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
+    }
+}
+
+// Milliseconds from a fixed point, finer than the tick count.
+inline double NowMs() {
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}

@@ -1,0 +1,190 @@
+#include "ui/windows/window_proc.h"
+
+#include "ui/windows/event_codes.h"
+#include "ui/windows/event_queue.h"
+#include "ui/windows/event_wait.h"
+#include "ui/windows/focus_navigation.h"
+#include "ui/windows/gadget_hooks.h"
+#include "ui/windows/keyboard_shortcuts.h"
+#include "ui/windows/live_sizing.h"
+#include "ui/windows/window.h"
+
+namespace {
+
+// What a message is about: the numbered window it belongs to (the first
+// ancestor with KX_WindowID), or -1 and no record.
+struct MessageWindow {
+    HWND window;         // the window the message was sent to
+    HWND numbered;       // the window that carries the number, if any
+    ObjectNumber number; // -1 for none
+    WindowRecord* record;
+
+    bool ForItself() const { return record && window == numbered; }
+};
+
+MessageWindow Identify(HWND window) {
+    MessageWindow about{window, nullptr, -1, nullptr};
+    HWND owner = FindOwnerWindow(window);
+    if (owner && GetPropW(owner, kWindowIdProperty)) {
+        about.numbered = owner;
+        about.number = WindowNumberOf(owner);
+        about.record = FindWindowRecord(about.number);
+    }
+    return about;
+}
+
+void Queue(int32_t code, ObjectNumber gadget, const MessageWindow& about) {
+    EventPost(code, gadget, about.number, 0);
+}
+
+void Pending(int32_t code) {
+    if (CurrentEventRecord* record = CurrentEvent()) record->live.pendingCode = code;
+}
+
+LRESULT OnSize(const MessageWindow& about, WPARAM kind) {
+    if (!about.ForItself()) return 1;
+    WindowRecord* record = about.record;
+    switch (kind) {
+    case SIZE_RESTORED:
+        if (record->sizeState == 1) {
+            record->sizeState = 0;
+            Queue(EVENT_RESTORE, 0, about);
+        }
+        Queue(EVENT_SIZE_WINDOW, 0, about);
+        break;
+    case SIZE_MINIMIZED:
+        record->sizeState = 1;
+        Queue(EVENT_MINIMIZE, 0, about);
+        break;
+    case SIZE_MAXIMIZED:
+        record->sizeState = 1;
+        Queue(EVENT_MAXIMIZE, 0, about);
+        Queue(EVENT_SIZE_WINDOW, 0, about);
+        break;
+    default:
+        Queue(EVENT_SIZE_WINDOW, 0, about);
+        break;
+    }
+    return 0;
+}
+
+// Activation does not run the default handling, so the focus goes exactly
+// where it was when the window was last deactivated.
+LRESULT OnActivate(const MessageWindow& about, WPARAM wParam) {
+    if (LOWORD(wParam) != WA_INACTIVE) {
+        if (auto focus = static_cast<HWND>(GetPropW(about.window, kFocusProperty))) SetFocus(focus);
+        Queue(EVENT_ACTIVATE, 0, about);
+    } else {
+        SetPropW(about.window, kFocusProperty, GetFocus());
+        SetKeyboardCues(about.window, false);
+        Queue(EVENT_DEACTIVATE, 0, about);
+    }
+    return 1;
+}
+
+BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
+LRESULT OnCommand(const MessageWindow& about, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (auto control = reinterpret_cast<HWND>(lParam)) {
+        if (ForwardToGadget(control, about.window, message, wParam, lParam) != NotHandled) return 0;
+        // Not a gadget, or its kind left it to us: a gadget event with the
+        // control's identifier, delivered by the wait in progress.
+        if (CurrentEventRecord* record = CurrentEvent()) {
+            record->live.pendingCode = EVENT_GADGET;
+            record->live.gadget = static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
+            record->live.type = HIWORD(wParam);
+        }
+        return 0;
+    }
+    if (HIWORD(wParam) == 1) { // a shortcut of the window's table
+        if (LOWORD(wParam) == SHORTCUT_TAB_NEXT) {
+            FocusNextControl();
+            return 0;
+        }
+        if (LOWORD(wParam) == SHORTCUT_TAB_PREVIOUS) {
+            FocusPreviousControl();
+            return 0;
+        }
+    }
+    return NotHandled;
+}
+
+} // namespace
+
+LRESULT CALLBACK WindowClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = WindowMessageToEvent(window, message, wParam, lParam);
+    SetLastError(0);
+    if (result == NotHandled) return DefWindowProcW(window, message, wParam, lParam);
+    return result;
+}
+
+LRESULT WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT sizing = LiveSizing(window, message, wParam, lParam);
+    if (sizing != NotHandled) return sizing;
+
+    MessageWindow about = Identify(window);
+    if (CurrentEventRecord* record = CurrentEvent()) record->live.window = about.number;
+
+    switch (message) {
+    case WM_MOVE:
+        if (about.ForItself()) Queue(EVENT_MOVE_WINDOW, about.number, about);
+        return 0;
+    case WM_CLOSE:
+        // Never destroyed by the system: only WindowClose ends a window.
+        if (about.ForItself()) Queue(EVENT_CLOSE_WINDOW, about.number, about);
+        return 0;
+    case WM_SIZE:
+        return OnSize(about, wParam);
+    case WM_ACTIVATE:
+        return OnActivate(about, wParam);
+    case WM_ERASEBKGND:
+        Queue(EVENT_REPAINT, 0, about);
+        return NotHandled; // the default procedure erases with the class brush
+    case WM_SYSCOLORCHANGE:
+        if (about.record) EnumChildWindows(window, SendSysColorChange, 0);
+        return NotHandled;
+    case WM_GETMINMAXINFO:
+        if (!about.record) return NotHandled;
+        if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize.x = 1;
+        return 0;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        return ForwardToGadget(header ? header->hwndFrom : nullptr, window, message, wParam,
+                               lParam);
+    }
+    case WM_NCDESTROY:
+        RemovePropW(window, kFocusProperty);
+        return 1;
+    case WM_COMMAND:
+        return OnCommand(about, message, wParam, lParam);
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+        return ForwardToGadget(reinterpret_cast<HWND>(lParam), window, message, wParam, lParam);
+    case WM_LBUTTONUP:
+        Pending(EVENT_LEFT_CLICK);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        Pending(EVENT_LEFT_DOUBLE_CLICK);
+        return 0;
+    case WM_RBUTTONUP:
+        Pending(EVENT_RIGHT_CLICK);
+        return 0;
+    default:
+        return NotHandled;
+    }
+}
+
+LRESULT ForwardToGadget(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!control) return NotHandled;
+    auto identifier = static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
+    auto mark = reinterpret_cast<ObjectNumber>(GetPropW(control, kGadgetIdProperty));
+    if (mark != identifier) return NotHandled;
+    auto forward = CurrentGadgetHooks().forwardToGadget;
+    if (!forward) return NotHandled;
+    return forward(control, identifier, parent, message, wParam, lParam);
+}
