@@ -28,31 +28,45 @@ Text ComposeMessage() {
 }
 
 void SendFrame(const Text& address, int32_t port, const Text& message) {
-    Connection* connection = OpenConnection(address, port, NetModeUdp);
+    ConnectionRecord* connection = OpenConnection(address, port, NetModeUdp);
     if (!connection) {
         ShowMessage(kErrorTitle, kCannotConnectText, 0);
         return;
     }
     BuildFrame(message);
     if (FrameBuffer) { // no block for the frame: this send is skipped
-        SendData(connection, FrameBuffer, TextLength(message) + kFrameHeaderSize);
+        SendData(connection, FrameBuffer, TextLength(message) + FrameHeaderSize);
         MemoryFree(FrameBuffer);
         FrameBuffer = nullptr;
     }
     CloseConnection(connection);
 }
 
+// Reads and drops what is left of a datagram longer than the receive block.
+// Read at the next event it would be shown as if it were a datagram of its
+// own, its first bytes taken for a header; left unread it would pile up in
+// the network layer until that sender's datagrams were dropped.
+static void DiscardUnread(ConnectionRecord* client) {
+    unsigned char scratch[kReceiveBlockSize];
+    while (ReceiveData(client, scratch, kReceiveBlockSize) > 0) {
+    }
+}
+
 // Appends the payload of one data event to the received box.
-static void ShowReceived(Connection* client) {
+static void ShowReceived(ConnectionRecord* client) {
     void* block = MemoryAllocate(kReceiveBlockSize);
-    if (!block) return;
+    if (!block) {
+        DiscardUnread(client);
+        return;
+    }
     ReceiveData(client, block, kReceiveBlockSize);
+    DiscardUnread(client);
     Text payload = ReceivedPayloadText(block, kReceiveBlockSize);
     GadgetSetText(BoxReceived, GadgetGetText(BoxReceived) + payload);
     MemoryFree(block);
 }
 
-int32_t NetworkWorker(intptr_t) {
+uint32_t NetworkWorker(intptr_t) {
     GadgetSetText(BoxReceived, "");
     Text address = GadgetGetText(FieldIp);
     int32_t port = FieldInteger(FieldPort);
@@ -64,7 +78,7 @@ int32_t NetworkWorker(intptr_t) {
     for (;;) {
         int32_t event = PollServerEvents();
         if (event != NetEventNone) {
-            Connection* client = LastEventClient();
+            ConnectionRecord* client = LastEventClient();
             if (event == NetEventData) ShowReceived(client);
         }
         if (SendRequested != 0) {

@@ -6,7 +6,7 @@
 #include "runtime/text.h"
 
 // Thread procedure; the argument is ignored. Returns 0 on every path.
-int32_t NetworkWorker(intptr_t unused);
+uint32_t NetworkWorker(intptr_t unused);
 
 // Sends one frame of message to address:port over a fresh UDP connection;
 // tells the operator when no connection can be opened.
