@@ -22,7 +22,8 @@ endfunction()
 function(q_link_static target)
     if(WIN32)
         # No MinGW runtime DLLs next to the .exe.
-        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
+            $<$<CONFIG:MinSizeRel>:-s>)
     endif()
 endfunction()
 
