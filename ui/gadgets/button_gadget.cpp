@@ -33,8 +33,8 @@ void FillButtonKind() {
 intptr_t GadgetCreateButton(ObjectNumber number, int32_t x, int32_t y, int32_t width,
                             int32_t height, const Text& text, uint32_t flags) {
     if (!gButtonKindFilled) FillButtonKind();
-    GadgetControlSpec spec{L"Button", kButtonBaseStyle | flags, 0, &text};
-    HWND control = CreateGadgetControl(number, spec, x, y, width, height);
+    GadgetControlDesign design{L"Button", kButtonBaseStyle | flags, 0, &text};
+    HWND control = CreateGadgetControl(number, design, x, y, width, height);
     if (!control) return 0;
     GadgetRecord* record = ObtainGadgetRecord(number, control);
     if (!record) return 0;

@@ -193,9 +193,10 @@ intptr_t GadgetCreateEditor(ObjectNumber number, int32_t x, int32_t y, int32_t w
         if (HMODULE themeLibrary = ThemeLibrary()) LoadThemeFunctions(themeLibrary);
     }
     // Themed, the editor draws its border itself (EditorProc).
-    GadgetControlSpec spec{EditorClassName(), kEditorBaseStyle | flags,
-                           ThemedControls() ? 0 : static_cast<DWORD>(WS_EX_CLIENTEDGE), nullptr};
-    HWND control = CreateGadgetControl(number, spec, x, y, width, height);
+    GadgetControlDesign design{EditorClassName(), kEditorBaseStyle | flags,
+                               ThemedControls() ? 0 : static_cast<DWORD>(WS_EX_CLIENTEDGE),
+                               nullptr};
+    HWND control = CreateGadgetControl(number, design, x, y, width, height);
     if (!control) return 0;
     GadgetRecord* record = ObtainGadgetRecord(number, control);
     if (!record) return 0;

@@ -5,15 +5,15 @@
 #include "ui/windows/native_text.h"
 #include "ui/windows/window.h"
 
-HWND CreateGadgetControl(ObjectNumber number, const GadgetControlSpec& spec, int32_t x, int32_t y,
-                         int32_t width, int32_t height) {
+HWND CreateGadgetControl(ObjectNumber number, const GadgetControlDesign& design, int32_t x,
+                         int32_t y, int32_t width, int32_t height) {
     if (!GadgetRegistry() || number < DynamicNumber) return nullptr;
     GadgetListState* state = ThreadGadgetListState();
     // A child control needs a parent window.
     if (!state || !state->currentList) return nullptr;
-    NativeText text(spec.text ? *spec.text : Text());
-    return CreateWindowExW(spec.exStyle, spec.className, spec.text ? text.get() : nullptr,
-                           spec.style, x, y, width, height, state->currentList,
+    NativeText text(design.text ? *design.text : Text());
+    return CreateWindowExW(design.exStyle, design.className, design.text ? text.get() : nullptr,
+                           design.style, x, y, width, height, state->currentList,
                            reinterpret_cast<HMENU>(static_cast<intptr_t>(-1)), ProgramInstance(),
                            nullptr);
 }

@@ -10,7 +10,7 @@
 #include "runtime/text.h"
 #include "ui/gadgets/gadget_record.h"
 
-struct GadgetControlSpec {
+struct GadgetControlDesign {
     const wchar_t* className;
     DWORD style;
     DWORD exStyle;
@@ -21,8 +21,8 @@ struct GadgetControlSpec {
 // identifier -1, or null when it cannot be made: no registry, a number below
 // -1, no current gadget list, or the platform refused. Nothing else happens
 // then, so a gadget that has the number stays as it is.
-HWND CreateGadgetControl(ObjectNumber number, const GadgetControlSpec& spec, int32_t x, int32_t y,
-                         int32_t width, int32_t height);
+HWND CreateGadgetControl(ObjectNumber number, const GadgetControlDesign& design, int32_t x,
+                         int32_t y, int32_t width, int32_t height);
 
 // The record for the number (a gadget that has it is destroyed first and its
 // record handed back emptied). Null when there is none to be had, and the new

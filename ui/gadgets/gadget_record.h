@@ -46,7 +46,7 @@ struct GadgetRecord {
     HWND handle; // the native control; non-zero while the gadget exists (in-use marker)
     const GadgetKind* kind;
     WNDPROC previousProcedure; // what GadgetProc forwards every message to
-    // Four kind-specific words (pointer-sized, so that handles fit on 64-bit
+    // Four words of the kind's own (pointer-sized, so that handles fit on 64-bit
     // builds too); the button uses none.
     union {
         intptr_t words[4];
@@ -62,7 +62,7 @@ struct GadgetKind {
     int32_t number; // KIND_...
     // A message the parent window received about the control; a message
     // result, or NotHandled to leave it to the window procedure.
-    LRESULT (*onParentMessage)
+    LRESULT(*onParentMessage)
     (GadgetRecord* record, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
     // The native control is being destroyed (its final message).
     void (*onDestroy)(GadgetRecord* record);

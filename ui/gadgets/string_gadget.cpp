@@ -61,10 +61,10 @@ LRESULT CALLBACK StringFocusProc(HWND control, UINT message, WPARAM wParam, LPAR
 intptr_t GadgetCreateString(ObjectNumber number, int32_t x, int32_t y, int32_t width,
                             int32_t height, const Text& text, uint32_t flags) {
     if (!gStringKindFilled) FillStringKind();
-    GadgetControlSpec spec{L"Edit", kStringBaseStyle | flags,
-                           (flags & STRING_BORDERLESS) ? 0 : static_cast<DWORD>(WS_EX_CLIENTEDGE),
-                           &text};
-    HWND control = CreateGadgetControl(number, spec, x, y, width, height);
+    GadgetControlDesign design{
+        L"Edit", kStringBaseStyle | flags,
+        (flags & STRING_BORDERLESS) ? 0 : static_cast<DWORD>(WS_EX_CLIENTEDGE), &text};
+    HWND control = CreateGadgetControl(number, design, x, y, width, height);
     if (!control) return 0;
     GadgetRecord* record = ObtainGadgetRecord(number, control);
     if (!record) return 0;

@@ -34,9 +34,10 @@ void FillTextKind() {
 intptr_t GadgetCreateText(ObjectNumber number, int32_t x, int32_t y, int32_t width, int32_t height,
                           const Text& text, uint32_t flags) {
     if (!gTextKindFilled) FillTextKind();
-    GadgetControlSpec spec{L"Static", kTextBaseStyle | flags,
-                           (flags & TEXT_BORDER) ? static_cast<DWORD>(WS_EX_CLIENTEDGE) : 0, &text};
-    HWND control = CreateGadgetControl(number, spec, x, y, width, height);
+    GadgetControlDesign design{L"Static", kTextBaseStyle | flags,
+                               (flags & TEXT_BORDER) ? static_cast<DWORD>(WS_EX_CLIENTEDGE) : 0,
+                               &text};
+    HWND control = CreateGadgetControl(number, design, x, y, width, height);
     if (!control) return 0;
     GadgetRecord* record = ObtainGadgetRecord(number, control);
     if (!record) return 0;
