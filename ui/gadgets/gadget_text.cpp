@@ -1,0 +1,150 @@
+#include "ui/gadgets/gadget_text.h"
+
+#include <algorithm>
+#include <string>
+
+#include "runtime/cp1251.h"
+#include "runtime/platform.h"
+#include "ui/gadgets/gadget_registry.h"
+#include "ui/windows/native_text.h"
+
+namespace {
+
+enum TextRequestKind : WPARAM { kGetTextRequest = 1, kSetTextRequest = 2 };
+
+struct TextRequest {
+    TextRequest* next; // in the list of requests in flight
+    const Text* text;  // to set
+    Text* result;      // read into
+};
+
+struct TextCarrier {
+    UINT message;
+    bool ready;
+    ReentrantLock lock;
+    TextRequest* inFlight;
+};
+
+TextCarrier gCarrier;
+
+// A registered message can be sent by any process with any lParam; only a
+// request that this process has in flight is ever followed.
+void Enlist(TextRequest* request) {
+    LockGuard guard(&gCarrier.lock);
+    request->next = gCarrier.inFlight;
+    gCarrier.inFlight = request;
+}
+
+void Unlist(TextRequest* request) {
+    LockGuard guard(&gCarrier.lock);
+    for (TextRequest** link = &gCarrier.inFlight; *link; link = &(*link)->next) {
+        if (*link == request) {
+            *link = request->next;
+            return;
+        }
+    }
+}
+
+bool InFlight(const TextRequest* request) {
+    LockGuard guard(&gCarrier.lock);
+    for (TextRequest* r = gCarrier.inFlight; r; r = r->next)
+        if (r == request) return true;
+    return false;
+}
+
+bool OwnedByCallingThread(HWND control) {
+    return GetWindowThreadProcessId(control, nullptr) == GetCurrentThreadId();
+}
+
+// Sends the request to the control's thread; false when it could not be
+// delivered (no carrier yet, or the control is gone).
+bool Carry(HWND control, TextRequestKind kind, TextRequest* request) {
+    if (!gCarrier.ready) return false;
+    Enlist(request);
+    LRESULT served =
+        SendMessageW(control, gCarrier.message, kind, reinterpret_cast<LPARAM>(request));
+    Unlist(request);
+    return served != 0;
+}
+
+Text GetTextHere(GadgetRecord* record) {
+    if (record->kind->getText) return record->kind->getText(record);
+    return ReadWindowText(record->handle);
+}
+
+void SetTextHere(GadgetRecord* record, const Text& text) {
+    if (record->kind->setText)
+        record->kind->setText(record, text);
+    else
+        WriteWindowText(record->handle, text);
+}
+
+} // namespace
+
+void GadgetTextInit() {
+    if (gCarrier.ready) return;
+    LockInit(&gCarrier.lock);
+    gCarrier.message = RegisterWindowMessageW(L"KX_GadgetTextRequest");
+    gCarrier.ready = gCarrier.message != 0;
+}
+
+bool IsGadgetTextRequest(UINT message) {
+    return gCarrier.ready && message == gCarrier.message;
+}
+
+LRESULT ServeGadgetTextRequest(GadgetRecord* record, WPARAM wParam, LPARAM lParam) {
+    auto* request = reinterpret_cast<TextRequest*>(lParam);
+    if (!request || !InFlight(request)) return 0;
+    if (wParam == kSetTextRequest && request->text) {
+        SetTextHere(record, *request->text);
+        return 1;
+    }
+    if (wParam == kGetTextRequest && request->result) {
+        *request->result = GetTextHere(record);
+        return 1;
+    }
+    return 0;
+}
+
+void GadgetSetText(ObjectNumber number, const Text& text) {
+    GadgetRecord* record = FindGadget(number);
+    if (!record) return;
+    if (OwnedByCallingThread(record->handle)) {
+        SetTextHere(record, text);
+        return;
+    }
+    TextRequest request{nullptr, &text, nullptr};
+    Carry(record->handle, kSetTextRequest, &request);
+}
+
+Text GadgetGetText(ObjectNumber number) {
+    GadgetRecord* record = FindGadget(number);
+    if (!record) return Text();
+    if (OwnedByCallingThread(record->handle)) return GetTextHere(record);
+    Text result;
+    TextRequest request{nullptr, nullptr, &result};
+    Carry(record->handle, kGetTextRequest, &request);
+    return result;
+}
+
+Text ReadWindowText(HWND control, bool* exact) {
+    int length = std::max(GetWindowTextLengthW(control), 0);
+    // A zero first character: a control that copies nothing reads as "".
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    int copied = GetWindowTextW(control, buffer.data(), length + 1);
+    std::u16string_view chars(reinterpret_cast<const char16_t*>(buffer.data()),
+                              static_cast<size_t>(std::clamp(copied, 0, length)));
+    Text text = Utf16ToCp1251(chars);
+    if (exact) {
+        // Every character that could not be held became "?": none did when
+        // the counts of "?" agree.
+        chars = chars.substr(0, std::min(chars.find(u'\0'), chars.size()));
+        *exact = std::count(chars.begin(), chars.end(), u'?') ==
+                 std::count(text.begin(), text.end(), '?');
+    }
+    return text;
+}
+
+void WriteWindowText(HWND control, const Text& text) {
+    SetWindowTextW(control, NativeText(text).get());
+}

@@ -1,0 +1,46 @@
+#include "ui/gadgets/text_gadget.h"
+
+#include "ui/gadgets/gadget_colours.h"
+#include "ui/gadgets/gadget_creation.h"
+#include "ui/gadgets/gadget_registry.h"
+#include "ui/windows/event_codes.h"
+
+namespace {
+
+// WS_CHILD, WS_VISIBLE, WS_GROUP.
+constexpr DWORD kTextBaseStyle = 0x50020000;
+
+GadgetKind gTextKind;
+bool gTextKindFilled;
+
+// A static control asks for its colours with WM_CTLCOLORSTATIC only.
+LRESULT TextColours(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_CTLCOLORSTATIC) return NotHandled;
+    return AnswerColourRequest(record, reinterpret_cast<HDC>(wParam), COLOR_BTNFACE);
+}
+
+void FillTextKind() {
+    gTextKind = GadgetKind{};
+    gTextKind.number = KIND_TEXT;
+    gTextKind.onParentMessage = TextColours;
+    gTextKind.onDestroy = ReleaseGadgetBrush;
+    gTextKind.setColor = SetGadgetColour;
+    gTextKind.getColor = GetGadgetColour;
+    gTextKindFilled = true;
+}
+
+} // namespace
+
+intptr_t GadgetCreateText(ObjectNumber number, int32_t x, int32_t y, int32_t width, int32_t height,
+                          const Text& text, uint32_t flags) {
+    if (!gTextKindFilled) FillTextKind();
+    GadgetControlDesign design{L"Static", kTextBaseStyle | flags,
+                               (flags & TEXT_BORDER) ? static_cast<DWORD>(WS_EX_CLIENTEDGE) : 0,
+                               &text};
+    HWND control = CreateGadgetControl(number, design, x, y, width, height);
+    if (!control) return 0;
+    GadgetRecord* record = ObtainGadgetRecord(number, control);
+    if (!record) return 0;
+    ResetGadgetColours(record);
+    return GadgetRegister(number, record, control, &gTextKind);
+}
