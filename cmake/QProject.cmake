@@ -57,6 +57,11 @@ if(Q_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(Q_FUZZ)
+    # Coverage feedback for libFuzzer in every library the targets link.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
     # Keep the program small: drop unused sections.
     add_compile_options(-ffunction-sections -fdata-sections)

@@ -70,18 +70,25 @@ static ConnectionRecord* LeastRecentlyActiveIdle(ServerRecord* server) {
     return chosen;
 }
 
-ConnectionRecord* AddDatagramClient(ServerRecord* server, uint32_t address, uint16_t port) {
-    DatagramClients* store = &server->datagramClients;
-    if (!store->index) {
+static bool HasIndex(DatagramClients* store) {
+    if (!store->index)
         store->index = static_cast<ConnectionRecord**>(
             ProgramHeapAllocate(sizeof(ConnectionRecord*) * DatagramIndexSize));
-        if (!store->index) return nullptr;
-    }
-    if (store->count >= MaxDatagramClients) {
-        ConnectionRecord* idle = LeastRecentlyActiveIdle(server);
-        if (!idle) return nullptr;
-        RemoveDatagramClient(server, idle);
-    }
+    return store->index != nullptr;
+}
+
+// Room for one more client. At the bound, *givesWay is the client that is
+// to make way for it; false when there is none.
+static bool RoomForOneMore(ServerRecord* server, ConnectionRecord** givesWay) {
+    *givesWay = nullptr;
+    if (server->datagramClients.count < MaxDatagramClients) return true;
+    *givesWay = LeastRecentlyActiveIdle(server);
+    return *givesWay != nullptr;
+}
+
+// A record for a new sender, in the server's list but not yet a client in
+// full (not indexed, not counted), so that it can still go without a trace.
+static ConnectionRecord* NewClientRecord(ServerRecord* server, uint32_t address, uint16_t port) {
     auto* client =
         static_cast<ConnectionRecord*>(AddListRecord(&server->clients, sizeof(ConnectionRecord)));
     if (!client) return nullptr;
@@ -89,8 +96,39 @@ ConnectionRecord* AddDatagramClient(ServerRecord* server, uint32_t address, uint
     client->peerAddress = address;
     client->socketOrPort = port;
     client->owner = server;
-    Index(store->index, client);
-    ++store->count;
+    return client;
+}
+
+// The new record becomes a client; only now does the idle one make way, so
+// that a failure before this point leaves every client as it was.
+static void Admit(ServerRecord* server, ConnectionRecord* client, ConnectionRecord* givesWay) {
+    if (givesWay) RemoveDatagramClient(server, givesWay);
+    Index(server->datagramClients.index, client);
+    ++server->datagramClients.count;
+}
+
+ConnectionRecord* AddDatagramClient(ServerRecord* server, uint32_t address, uint16_t port) {
+    ConnectionRecord* givesWay;
+    if (!HasIndex(&server->datagramClients) || !RoomForOneMore(server, &givesWay)) return nullptr;
+    ConnectionRecord* client = NewClientRecord(server, address, port);
+    if (client) Admit(server, client, givesWay);
+    return client;
+}
+
+ConnectionRecord* KeepDatagram(ServerRecord* server, uint32_t address, uint16_t port,
+                               const void* datagram, int32_t length) {
+    if (length <= 0 || length > MaxUnreadBytes) return nullptr;
+    if (ConnectionRecord* known = FindDatagramClient(server, address, port))
+        return StoreDatagram(server, known, datagram, length) ? known : nullptr;
+    ConnectionRecord* givesWay;
+    if (!HasIndex(&server->datagramClients) || !RoomForOneMore(server, &givesWay)) return nullptr;
+    ConnectionRecord* client = NewClientRecord(server, address, port);
+    if (!client) return nullptr;
+    if (!StoreDatagram(server, client, datagram, length)) {
+        RemoveListRecord(&server->clients, client); // never indexed nor counted
+        return nullptr;
+    }
+    Admit(server, client, givesWay);
     return client;
 }
 

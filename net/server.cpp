@@ -126,14 +126,8 @@ static int32_t ReceiveOne(ServerRecord* server) {
         SocketReceiveFrom(server->socket, datagram, ServerDatagramSize, &address, &port);
     // Nothing waiting, an error, an oversized datagram or an empty one.
     if (length <= 0) return NetEventNone;
-    ConnectionRecord* client = FindDatagramClient(server, address, port);
-    bool isNew = !client;
-    if (isNew) client = AddDatagramClient(server, address, port);
-    if (!client) return NetEventNone;
-    if (!StoreDatagram(server, client, datagram, length)) {
-        if (isNew) RemoveDatagramClient(server, client);
-        return NetEventNone;
-    }
+    ConnectionRecord* client = KeepDatagram(server, address, port, datagram, length);
+    if (!client) return NetEventNone; // dropped: no room, past the bound, or no memory
     Network()->lastEventClient = client;
     return NetEventData;
 }

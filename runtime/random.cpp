@@ -1,5 +1,6 @@
 #include "runtime/random.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "runtime/platform.h"
@@ -36,6 +37,7 @@ uint32_t RandomStep(RandomState* state) {
 static ThreadSlot gStateSlot;
 static bool gSlotReady;
 static std::once_flag gSlotOnce;
+static std::atomic<uint32_t> gFallbackDraws;
 
 static RandomState* ThreadState() {
     std::call_once(gSlotOnce, [] { gSlotReady = ThreadSlotAllocate(&gStateSlot); });
@@ -52,11 +54,14 @@ static RandomState* ThreadState() {
 
 int32_t RandomUpTo(int32_t maximum) {
     RandomState* state = ThreadState();
-    // Without a state (no slot, or the heap is exhausted) a fixed seed still
-    // gives numbers in range rather than none.
+    // Without a state (no slot, or the heap is exhausted) a seed of the
+    // moment still gives numbers in range rather than none. The count of such
+    // draws goes into it too, so that draws within one clock tick differ: a
+    // caller that draws until the number changes must not wait for the tick.
     RandomState fallback;
     if (!state) {
-        RandomSeed(&fallback, CurrentThreadId() ^ TickCountMs());
+        uint32_t draw = gFallbackDraws.fetch_add(1, std::memory_order_relaxed);
+        RandomSeed(&fallback, CurrentThreadId() ^ TickCountMs() ^ draw * 2654435761u);
         state = &fallback;
     }
     uint32_t x = RandomStep(state);
