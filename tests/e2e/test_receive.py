@@ -21,8 +21,7 @@ class Receiving(unittest.TestCase):
     def setUp(self):
         self.session = Session(self.bed)
         self.driver = self.session.driver
-        self.session.click(START)
-        self.session.wait_state(SEND, True, True)
+        self.session.start()
 
     def tearDown(self):
         self.session.end()
@@ -56,12 +55,15 @@ class Receiving(unittest.TestCase):
         self.assertEqual(self.driver.text(BOX), "kept")
         self.session.click(START)
         self.session.wait_text(BOX, "")
+        self.session.wait_listening()
 
     def test_echo_of_a_sent_frame_comes_back_into_the_box(self):
         peer = testbed.Peer(self.bed, "--port", 2048, "--echo")
         try:
             self.driver.set_text(7, "ping")
             self.session.click(SEND)
-            self.session.wait_text(BOX, "ping\n\r")
+            # The rich-text box keeps each of LF and CR as a paragraph break,
+            # and reads every paragraph break back as CR LF.
+            self.session.wait_text(BOX, "ping\r\n\r\n")
         finally:
             peer.stop()

@@ -259,6 +259,20 @@ class Session:
     def click(self, control):
         self.driver.ok("click", control)
 
+    def wait_listening(self, port=2048, timeout=10):
+        """Waits until the worker has its UDP server bound on the operator host."""
+        def bound():
+            out = subprocess.run(["ip", "netns", "exec", self.bed.operator, "ss", "-Hlun",
+                                  "sport = :%d" % port], capture_output=True, text=True).stdout
+            return out.strip() != ""
+        self.driver.wait_until(bound, timeout, "the program to listen on port %d" % port)
+
+    def start(self):
+        """Presses Start and waits for the worker's server."""
+        self.click(5)
+        self.wait_state(8, True, True)
+        self.wait_listening()
+
     def wait_state(self, control, visible, enabled, timeout=10):
         self.driver.wait_until(lambda: self.driver.state(control) == (visible, enabled), timeout,
                                "control %d to be %s/%s" % (control, visible, enabled))

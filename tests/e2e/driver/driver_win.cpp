@@ -4,7 +4,7 @@
 // Texts travel as hexadecimal Windows-1251 bytes, so no code page or quoting
 // question arises between the test and this driver.
 //
-//   find MS                 wait up to MS for the program's main window
+//   find MS                 wait up to MS for the program's main window and its panel
 //   text ID                 the text of control ID            -> ok HEX
 //   settext ID HEX          replace the text of control ID
 //   type ID HEX             type the characters into control ID, one by one
@@ -26,10 +26,12 @@
 //   foreground              bring a window of the driver's own to the front, as
 //                           when the operator switches to another program
 //   activate                bring the program's window to the front again
+//   threads                 -> ok N: threads the program's process has now
 //   quit
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -168,7 +170,9 @@ void Run(char* line) {
         bool found = WaitFor(timeout, [] {
             gMain = nullptr;
             EnumWindows(FindMain, 0);
-            return gMain != nullptr && IsWindowVisible(gMain);
+            // The window shows before its controls are made; the received
+            // box (11) is the last of them.
+            return gMain != nullptr && IsWindowVisible(gMain) && GetDlgItem(gMain, 11) != nullptr;
         });
         if (!found) return Answer("error no window");
         GetWindowThreadProcessId(gMain, &gProcessId);
@@ -203,6 +207,17 @@ void Run(char* line) {
         WaitFor(1000, [&] { return !BoxText(box).empty(); });
         return Answer("ok " + Hex(WindowText(box)) + " " + Hex(BoxText(box)) + " " +
                       (GetWindow(box, GW_OWNER) ? "1" : "0"));
+    }
+    if (name == "threads") {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return Answer("error no snapshot");
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        int count = 0;
+        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+            if (entry.th32OwnerProcessID == gProcessId) ++count;
+        CloseHandle(snapshot);
+        return Answer("ok " + std::to_string(count));
     }
     if (name == "count-boxes") {
         gBoxCount = 0;
