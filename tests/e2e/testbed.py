@@ -311,4 +311,6 @@ class Session:
 
 
 def screenshot(path):
+    """The Xvfb screen, trimmed to what is on it (the program's window)."""
     subprocess.run(["import", "-window", "root", path], capture_output=True, timeout=30)
+    subprocess.run(["convert", path, "-trim", "+repage", path], capture_output=True, timeout=30)
