@@ -1,6 +1,8 @@
 // POSIX side of the platform layer (the host build).
 #include "runtime/platform.h"
 
+#include "runtime/heap_failure_budget.h"
+
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <time.h>
@@ -25,19 +27,8 @@ struct PlatformHeap {
     pthread_mutex_t mutex;
     BlockHeader* blocks;
     size_t liveBytes;
-    std::atomic<int64_t> failAfter;
-    std::atomic<size_t> failLargerThan;
+    HeapFailureBudget budget;
 };
-
-static bool MayAllocate(PlatformHeap* heap, size_t size) {
-    if (size > heap->failLargerThan.load(std::memory_order_relaxed)) return false;
-    int64_t left = heap->failAfter.load(std::memory_order_relaxed);
-    while (left >= 0) {
-        if (left == 0) return false;
-        if (heap->failAfter.compare_exchange_weak(left, left - 1)) return true;
-    }
-    return true;
-}
 
 static void Link(PlatformHeap* heap, BlockHeader* header) {
     header->previous = nullptr;
@@ -56,8 +47,7 @@ PlatformHeap* PlatformHeapCreate(size_t /*initialSize: malloc grows on its own*/
     auto* heap = static_cast<PlatformHeap*>(std::calloc(1, sizeof(PlatformHeap)));
     if (!heap) return nullptr;
     pthread_mutex_init(&heap->mutex, nullptr);
-    new (&heap->failAfter) std::atomic<int64_t>(-1);
-    new (&heap->failLargerThan) std::atomic<size_t>(SIZE_MAX);
+    new (&heap->budget) HeapFailureBudget();
     return heap;
 }
 
@@ -73,7 +63,7 @@ void PlatformHeapDestroy(PlatformHeap* heap) {
 }
 
 void* PlatformHeapAllocate(PlatformHeap* heap, size_t size) {
-    if (!heap || !MayAllocate(heap, size)) return nullptr;
+    if (!heap || !heap->budget.MayAllocate(size)) return nullptr;
     if (size > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
     auto* header = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + size));
     if (!header) return nullptr;
@@ -87,7 +77,7 @@ void* PlatformHeapAllocate(PlatformHeap* heap, size_t size) {
 
 void* PlatformHeapReAllocate(PlatformHeap* heap, void* block, size_t size) {
     if (!block) return PlatformHeapAllocate(heap, size);
-    if (!heap || !MayAllocate(heap, size)) return nullptr;
+    if (!heap || !heap->budget.MayAllocate(size)) return nullptr;
     if (size > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
     auto* header = static_cast<BlockHeader*>(block) - 1;
     pthread_mutex_lock(&heap->mutex);
@@ -129,11 +119,11 @@ size_t PlatformHeapLiveBytes(const PlatformHeap* heap) {
 }
 
 void PlatformHeapFailAfter(PlatformHeap* heap, int64_t allowed) {
-    if (heap) heap->failAfter = allowed < 0 ? -1 : allowed;
+    if (heap) heap->budget.failAfter = allowed < 0 ? -1 : allowed;
 }
 
 void PlatformHeapFailLargerThan(PlatformHeap* heap, size_t limit) {
-    if (heap) heap->failLargerThan = limit;
+    if (heap) heap->budget.failLargerThan = limit;
 }
 
 static_assert(sizeof(pthread_mutex_t) <= sizeof(ReentrantLock::storage));

@@ -1,28 +1,19 @@
 // Win32 side of the platform layer.
 #include "runtime/platform.h"
 
+#include "runtime/heap_failure_budget.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <new>
 
 struct PlatformHeap {
     HANDLE handle;
     std::atomic<size_t> liveBytes;
-    std::atomic<int64_t> failAfter;
-    std::atomic<size_t> failLargerThan;
+    HeapFailureBudget budget;
 };
-
-// One allocation or growth may proceed unless a test has run the budget out.
-static bool MayAllocate(PlatformHeap* heap, size_t size) {
-    if (size > heap->failLargerThan.load(std::memory_order_relaxed)) return false;
-    int64_t left = heap->failAfter.load(std::memory_order_relaxed);
-    while (left >= 0) {
-        if (left == 0) return false;
-        if (heap->failAfter.compare_exchange_weak(left, left - 1)) return true;
-    }
-    return true;
-}
 
 PlatformHeap* PlatformHeapCreate(size_t initialSize) {
     auto* heap = static_cast<PlatformHeap*>(std::calloc(1, sizeof(PlatformHeap)));
@@ -32,8 +23,7 @@ PlatformHeap* PlatformHeapCreate(size_t initialSize) {
         std::free(heap);
         return nullptr;
     }
-    heap->failAfter = -1;
-    heap->failLargerThan = SIZE_MAX;
+    new (&heap->budget) HeapFailureBudget();
     return heap;
 }
 
@@ -44,7 +34,7 @@ void PlatformHeapDestroy(PlatformHeap* heap) {
 }
 
 void* PlatformHeapAllocate(PlatformHeap* heap, size_t size) {
-    if (!heap || !MayAllocate(heap, size)) return nullptr;
+    if (!heap || !heap->budget.MayAllocate(size)) return nullptr;
     void* block = HeapAlloc(heap->handle, HEAP_ZERO_MEMORY, size);
     if (block) heap->liveBytes += size;
     return block;
@@ -52,7 +42,7 @@ void* PlatformHeapAllocate(PlatformHeap* heap, size_t size) {
 
 void* PlatformHeapReAllocate(PlatformHeap* heap, void* block, size_t size) {
     if (!block) return PlatformHeapAllocate(heap, size);
-    if (!heap || !MayAllocate(heap, size)) return nullptr;
+    if (!heap || !heap->budget.MayAllocate(size)) return nullptr;
     size_t oldSize = HeapSize(heap->handle, 0, block);
     void* grown = HeapReAlloc(heap->handle, HEAP_ZERO_MEMORY, block, size);
     if (grown) heap->liveBytes += size - oldSize; // wraps correctly when shrinking
@@ -71,11 +61,11 @@ bool PlatformHeapFree(PlatformHeap* heap, void* block) {
 size_t PlatformHeapLiveBytes(const PlatformHeap* heap) { return heap ? heap->liveBytes.load() : 0; }
 
 void PlatformHeapFailAfter(PlatformHeap* heap, int64_t allowed) {
-    if (heap) heap->failAfter = allowed < 0 ? -1 : allowed;
+    if (heap) heap->budget.failAfter = allowed < 0 ? -1 : allowed;
 }
 
 void PlatformHeapFailLargerThan(PlatformHeap* heap, size_t limit) {
-    if (heap) heap->failLargerThan = limit;
+    if (heap) heap->budget.failLargerThan = limit;
 }
 
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(ReentrantLock::storage));
