@@ -27,11 +27,18 @@ function(q_link_static target)
     endif()
 endfunction()
 
+if(WIN32)
+    add_library(q_quiet_terminate OBJECT ${PROJECT_SOURCE_DIR}/runtime/quiet_terminate_win.cpp)
+endif()
+
 function(q_executable target)
     add_executable(${target} ${ARGN})
     q_defaults(${target})
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
     q_link_static(${target})
+    if(WIN32)
+        target_link_libraries(${target} PRIVATE q_quiet_terminate)
+    endif()
 endfunction()
 
 # A GoogleTest executable; each test case becomes one CTest test, listed when

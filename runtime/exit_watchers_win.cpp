@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <mutex>
 
 #include "runtime/platform.h"
 #include "runtime/program_heap.h"
@@ -37,10 +36,10 @@ struct Watcher {
 
 Watcher* gWatchers;
 ReentrantLock gWatcherLock;
-std::once_flag gWatcherLockOnce;
+OnceFlag gWatcherLockOnce;
 
 void EnsureLock() {
-    std::call_once(gWatcherLockOnce, [] { LockInit(&gWatcherLock); });
+    RunOnce(&gWatcherLockOnce, [] { LockInit(&gWatcherLock); });
 }
 
 void Unlink(Watcher* watcher) {

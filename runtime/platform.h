@@ -2,6 +2,7 @@
 // The small platform layer: what the portable modules need of the operating
 // system. Win32 in platform_win.cpp, POSIX in platform_posix.cpp; nothing
 // above this header includes a system header of either.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -58,6 +59,15 @@ private:
 uint32_t CurrentThreadId();
 // Milliseconds since some fixed moment (system start on Windows), wrapping.
 uint32_t TickCountMs();
+// Gives the rest of the calling thread's time slice to another thread.
+void ThreadYield();
+
+// --- One-time set-up -----------------------------------------------------
+// A flag that starts as zero (a static needs no initialiser).
+using OnceFlag = std::atomic<int32_t>;
+// Runs setUp exactly once per flag, whichever thread comes first; a thread
+// that arrives while it runs waits until it has finished.
+void RunOnce(OnceFlag* flag, void (*setUp)());
 
 // --- Per-thread slot -----------------------------------------------------
 // One pointer per thread, null until the thread sets it.

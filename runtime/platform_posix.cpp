@@ -4,6 +4,7 @@
 #include "runtime/heap_failure_budget.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -150,6 +151,10 @@ uint32_t TickCountMs() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+void ThreadYield() {
+    sched_yield();
 }
 
 bool ThreadSlotAllocate(ThreadSlot* slot) {

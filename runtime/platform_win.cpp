@@ -81,6 +81,7 @@ void LockLeave(ReentrantLock* lock) { LeaveCriticalSection(Section(lock)); }
 
 uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
 uint32_t TickCountMs() { return GetTickCount(); }
+void ThreadYield() { Sleep(0); }
 
 bool ThreadSlotAllocate(ThreadSlot* slot) {
     DWORD index = TlsAlloc();

@@ -1,7 +1,6 @@
 #include "runtime/random.h"
 
 #include <atomic>
-#include <mutex>
 
 #include "runtime/platform.h"
 #include "runtime/program_heap.h"
@@ -32,15 +31,15 @@ uint32_t RandomStep(RandomState* state) {
     return x;
 }
 
-// The slot is made once for the process; call_once makes the first use safe
+// The slot is made once for the process; RunOnce makes the first use safe
 // even when several threads draw their first number at the same moment.
 static ThreadSlot gStateSlot;
 static bool gSlotReady;
-static std::once_flag gSlotOnce;
+static OnceFlag gSlotOnce;
 static std::atomic<uint32_t> gFallbackDraws;
 
 static RandomState* ThreadState() {
-    std::call_once(gSlotOnce, [] { gSlotReady = ThreadSlotAllocate(&gStateSlot); });
+    RunOnce(&gSlotOnce, [] { gSlotReady = ThreadSlotAllocate(&gStateSlot); });
     if (!gSlotReady) return nullptr;
     auto* state = static_cast<RandomState*>(ThreadSlotGet(gStateSlot));
     if (!state) {
@@ -71,6 +70,6 @@ int32_t RandomUpTo(int32_t maximum) {
 }
 
 void RandomForgetThreadState() {
-    std::call_once(gSlotOnce, [] { gSlotReady = ThreadSlotAllocate(&gStateSlot); });
+    RunOnce(&gSlotOnce, [] { gSlotReady = ThreadSlotAllocate(&gStateSlot); });
     if (gSlotReady) ThreadSlotSet(gStateSlot, nullptr);
 }

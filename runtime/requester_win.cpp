@@ -7,7 +7,6 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,10 +29,10 @@ struct WindowState {
 // window can send messages to windows of other threads.
 RecordList gHeld;
 ReentrantLock gHeldLock;
-std::once_flag gHeldLockOnce;
+OnceFlag gHeldLockOnce;
 
 void EnsureLock() {
-    std::call_once(gHeldLockOnce, [] { LockInit(&gHeldLock); });
+    RunOnce(&gHeldLockOnce, [] { LockInit(&gHeldLock); });
 }
 
 struct HoldContext {

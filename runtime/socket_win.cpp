@@ -46,8 +46,6 @@ struct Resolver {
 };
 Resolver gResolver;
 LONG gFailNextStart;
-// Our own reasons, for failures that Winsock does not report itself.
-thread_local SocketError gOwnError = SocketErrorNone;
 
 SOCKET Native(SocketHandle socket) {
     return static_cast<SOCKET>(socket);
@@ -56,11 +54,13 @@ SocketHandle HandleOf(SOCKET socket) {
     return socket == INVALID_SOCKET ? NoSocket : static_cast<SocketHandle>(socket);
 }
 
-void Fail(SocketError reason) {
-    gOwnError = reason;
+// A failure that Winsock does not report itself travels in the thread's own
+// Winsock error as one that reads back as SocketErrorOther.
+void FailOther() {
+    WSASetLastError(WSAEINVAL);
 }
 void ClearOwnError() {
-    gOwnError = SocketErrorNone;
+    WSASetLastError(0);
 }
 
 int AddressLength(const SocketAddress* address) {
@@ -77,7 +77,6 @@ template <typename Entry> Entry Lookup(HMODULE library, const char* name) {
 } // namespace
 
 SocketError SocketLastError() {
-    if (gOwnError != SocketErrorNone) return gOwnError;
     switch (WSAGetLastError()) {
     case 0:
         return SocketErrorNone;
@@ -160,7 +159,7 @@ bool SocketResolverAvailable() {
 SocketHandle SocketCreate(bool ipv6, int32_t kind) {
     ClearOwnError();
     if (kind != SocketStream && kind != SocketDatagram) {
-        Fail(SocketErrorOther);
+        FailOther();
         return NoSocket;
     }
     int type = kind == SocketStream ? SOCK_STREAM : SOCK_DGRAM;
@@ -252,7 +251,7 @@ int32_t SocketReceiveFrom(SocketHandle socket, void* buffer, int32_t size, uint3
                           uint16_t* port) {
     ClearOwnError();
     if (size < 0) {
-        Fail(SocketErrorOther);
+        FailOther();
         return -1;
     }
     // Room for an IPv6 sender, so that such a datagram is taken and dropped
@@ -263,7 +262,7 @@ int32_t SocketReceiveFrom(SocketHandle socket, void* buffer, int32_t size, uint3
                          reinterpret_cast<sockaddr*>(&sender), &senderLength);
     if (count == SOCKET_ERROR) return -1;
     if (sender.family != AF_INET) {
-        Fail(SocketErrorOther);
+        FailOther();
         return -1;
     }
     sockaddr_in ipv4;
@@ -276,7 +275,7 @@ int32_t SocketReceiveFrom(SocketHandle socket, void* buffer, int32_t size, uint3
 int32_t SocketReceive(SocketHandle socket, void* buffer, int32_t size, bool peek) {
     ClearOwnError();
     if (size < 0) {
-        Fail(SocketErrorOther);
+        FailOther();
         return -1;
     }
     int count = recv(Native(socket), static_cast<char*>(buffer), size, peek ? MSG_PEEK : 0);
@@ -286,7 +285,7 @@ int32_t SocketReceive(SocketHandle socket, void* buffer, int32_t size, bool peek
 int32_t SocketSend(SocketHandle socket, const void* buffer, int32_t length) {
     ClearOwnError();
     if (length < 0) {
-        Fail(SocketErrorOther);
+        FailOther();
         return -1;
     }
     int count = send(Native(socket), static_cast<const char*>(buffer), length, 0);
@@ -297,7 +296,7 @@ int32_t SocketSendTo(SocketHandle socket, const void* buffer, int32_t length, ui
                      uint16_t port) {
     ClearOwnError();
     if (length < 0) {
-        Fail(SocketErrorOther);
+        FailOther();
         return -1;
     }
     sockaddr_in destination{};

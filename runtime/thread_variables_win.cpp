@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
 
 #include "runtime/platform.h"
 #include "runtime/program_heap.h"
@@ -41,10 +40,10 @@ struct ThreadStorage {
 };
 
 ThreadStorage gStorage;
-std::once_flag gStorageOnce;
+OnceFlag gStorageOnce;
 
 void EnsureLock() {
-    std::call_once(gStorageOnce, [] { LockInit(&gStorage.lock); });
+    RunOnce(&gStorageOnce, [] { LockInit(&gStorage.lock); });
 }
 
 char* VariableAddress(BlockHeader* block, int32_t offset) {

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
 
 #include "runtime/platform.h"
 #include "runtime/program_heap.h"
@@ -34,7 +33,7 @@ struct StartRecord {
 };
 
 ThreadList gThreads;
-std::once_flag gThreadsOnce;
+OnceFlag gThreadsOnce;
 std::atomic<ThreadWaitHook> gWaitHook{nullptr};
 
 // The system calls thread procedures with its own calling convention and a
@@ -80,7 +79,7 @@ ThreadRecord* FindRunning(int32_t number) {
 } // namespace
 
 void ThreadsInit() {
-    std::call_once(gThreadsOnce, [] {
+    RunOnce(&gThreadsOnce, [] {
         LockInit(&gThreads.lock);
         gThreads.nextNumber = 1;
     });

@@ -28,7 +28,7 @@ TEST_F(GadgetListTest, OpenedWindowBecomesTheCurrentListWithASaveRecordInFrontOf
 
     std::wstring name =
         L"KX_GadgetStack_" + std::to_wstring(reinterpret_cast<intptr_t>(GetModuleHandleW(nullptr)));
-    EXPECT_EQ(GadgetListPropertyName(), name);
+    EXPECT_EQ(GadgetListPropertyName().get(), name);
     auto* save = static_cast<GadgetListSave*>(GetPropW(window, name.c_str()));
     ASSERT_NE(save, nullptr);
     EXPECT_EQ(save->window, window);

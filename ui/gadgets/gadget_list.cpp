@@ -48,16 +48,12 @@ HWND GadgetListOwner(const GadgetListState* state) {
     return state->currentList;
 }
 
-const std::wstring& GadgetListPropertyName() {
-    // The module instance as a decimal number, whole on 64-bit builds too.
-    static const std::wstring name =
-        L"KX_GadgetStack_" +
-        std::to_wstring(static_cast<long long>(reinterpret_cast<intptr_t>(ProgramInstance())));
-    return name;
+NumberedName GadgetListPropertyName() {
+    return NumberedName(L"KX_GadgetStack_", reinterpret_cast<intptr_t>(ProgramInstance()));
 }
 
 GadgetListSave* GadgetListSaveOf(HWND window) {
-    return static_cast<GadgetListSave*>(GetPropW(window, GadgetListPropertyName().c_str()));
+    return static_cast<GadgetListSave*>(GetPropW(window, GadgetListPropertyName().get()));
 }
 
 HWND GadgetListUse(HWND window) {
@@ -97,7 +93,7 @@ HWND GadgetListUse(HWND window) {
     auto* save = static_cast<GadgetListSave*>(ProgramHeapAllocate(sizeof(GadgetListSave)));
     if (save) {
         save->window = window;
-        SetPropW(window, GadgetListPropertyName().c_str(), save);
+        SetPropW(window, GadgetListPropertyName().get(), save);
         save->previousProcedure = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetListProc)));
     }
@@ -116,7 +112,7 @@ LRESULT CALLBACK GadgetListProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         ProgramHeapFree(save->savedStack);
         ProgramHeapFree(save);
-        RemovePropW(window, GadgetListPropertyName().c_str());
+        RemovePropW(window, GadgetListPropertyName().get());
     }
     if (!previous) return DefWindowProcW(window, message, wParam, lParam);
     return CallWindowProcW(previous, window, message, wParam, lParam);

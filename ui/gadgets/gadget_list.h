@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
+#include "ui/windows/native_text.h"
 
 // One per thread, made on the thread's first use.
 struct GadgetListState {
@@ -47,5 +47,5 @@ HWND GadgetListUse(HWND window);
 LRESULT CALLBACK GadgetListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The name of the save-record property, and a window's save record (or null).
-const std::wstring& GadgetListPropertyName();
+NumberedName GadgetListPropertyName();
 GadgetListSave* GadgetListSaveOf(HWND window);

@@ -16,13 +16,12 @@ int32_t gQueueOffset = -1;
 
 // One process-wide lock around the list operations of every queue. Made on
 // first use, so that a queue used before PostEventInit is still guarded.
+ReentrantLock gQueueLock;
+OnceFlag gQueueLockOnce;
+
 ReentrantLock& QueueLock() {
-    static ReentrantLock* lock = [] {
-        static ReentrantLock storage;
-        LockInit(&storage);
-        return &storage;
-    }();
-    return *lock;
+    RunOnce(&gQueueLockOnce, [] { LockInit(&gQueueLock); });
+    return gQueueLock;
 }
 
 void ConstructQueue(void* variable) {

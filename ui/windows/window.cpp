@@ -35,11 +35,11 @@ void CloseForRegistry(ObjectNumber number) {
 
 // "WindowClass_%d" of the number; a dynamic number is an address, printed
 // whole on 64-bit builds.
-std::wstring ClassName(ObjectNumber number) {
-    return L"WindowClass_" + std::to_wstring(static_cast<long long>(number));
+NumberedName ClassName(ObjectNumber number) {
+    return NumberedName(L"WindowClass_", number);
 }
 
-void RegisterWindowClass(const std::wstring& name) {
+void RegisterWindowClass(const NumberedName& name) {
     WNDCLASSW windowClass{};
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = WindowClassProc;
@@ -47,7 +47,7 @@ void RegisterWindowClass(const std::wstring& name) {
     windowClass.hIcon = gWindows.classIcon;
     windowClass.hCursor = gWindows.classCursor;
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = name.c_str();
+    windowClass.lpszClassName = name.get();
     RegisterClassW(&windowClass); // fails harmlessly when the class exists
 }
 
@@ -131,17 +131,17 @@ intptr_t WindowOpen(ObjectNumber number, int32_t x, int32_t y, int32_t width, in
     const bool dynamic = number == DynamicNumber;
     if (dynamic) number = reinterpret_cast<ObjectNumber>(record);
 
-    std::wstring className = ClassName(number);
+    NumberedName className = ClassName(number);
     RegisterWindowClass(className);
     WindowStyles styles = TranslateWindowFlags(flags);
     Placement place = PlaceWindow(styles, x, y, width, height, parent);
 
     // Messages during creation find no window number yet and make no events.
-    HWND window = CreateWindowExW(styles.exStyle, className.c_str(), NativeText(title).get(),
+    HWND window = CreateWindowExW(styles.exStyle, className.get(), NativeText(title).get(),
                                   styles.style, place.x, place.y, place.width, place.height, parent,
                                   nullptr, gWindows.instance, nullptr);
     if (!window) {
-        UnregisterClassW(className.c_str(), gWindows.instance);
+        UnregisterClassW(className.get(), gWindows.instance);
         ReleaseObject(gWindows.registry, number);
         return 0;
     }
@@ -176,7 +176,7 @@ int32_t WindowClose(ObjectNumber number) {
     if (HWND owner = GetWindow(window, GW_OWNER)) SetActiveWindow(owner);
     RemovePropW(window, kWindowIdProperty);
     DestroyWindow(window); // destroys the controls too
-    UnregisterClassW(ClassName(number).c_str(), gWindows.instance);
+    UnregisterClassW(ClassName(number).get(), gWindows.instance);
     ProgramHeapFree(record->shortcutEntries);
     if (record->shortcutTable) DestroyAcceleratorTable(record->shortcutTable);
     // After the destruction, so that events queued during it go too.
