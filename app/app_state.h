@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Network worker: the main thread sets them, the worker reads them (and
-// clears SendRequested after sending). Plain loads and stores, no
+// clears SendRequested as it begins a send). Plain loads and stores, no
 // read-modify-write across the threads: atomics make each write visible.
 extern std::atomic<int32_t> SendRequested;
 extern std::atomic<int32_t> StopRequested;

@@ -82,8 +82,10 @@ uint32_t NetworkWorker(intptr_t) {
             if (event == NetEventData) ShowReceived(client);
         }
         if (SendRequested != 0) {
-            SendFrame(address, port, ComposeMessage());
+            // Cleared before the send: a press that comes while this frame is
+            // on its way asks for another frame instead of being lost.
             SendRequested = 0;
+            SendFrame(address, port, ComposeMessage());
         }
         PauseMs(kPollPauseMs);
         if (StopRequested == 1) break;

@@ -14,7 +14,7 @@ def main():
     for name in ("program", "driver", "peer", "prefix", "work"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--netfail-program", default=None)
-    parser.add_argument("--loader", default="/usr/lib/wine/wine64")
+    parser.add_argument("--loader", default=os.environ.get("WINELOADER", "/usr/lib/wine/wine64"))
     parser.add_argument("modules", nargs="+")
     args = parser.parse_args()
     for name in ("program", "netfail_program", "driver", "peer", "prefix", "work", "loader"):
