@@ -1,5 +1,7 @@
 #include "ui/gadgets/editor_text.h"
 
+#include "ui/gadgets/editor_repaint.h"
+
 #include <richedit.h>
 
 #include "tests/ui/gadgets_fixture.h"
@@ -109,6 +111,24 @@ TEST_F(EditorTextTest, ViewFollowsTheEndAsTextIsAppended) {
     EXPECT_LT(where.y, client.bottom);
     EXPECT_GE(where.x, client.left);
     EXPECT_LT(where.x, client.right);
+}
+
+TEST_F(EditorTextTest, AppendsInQuickSuccessionAreDrawnOnceTheGapHasPassed) {
+    HWND box = CreateBox();
+    Append("first");  // after a quiet spell: drawn at once
+    EXPECT_FALSE(EditorRepaintDue(box));
+    Append(" second"); // right after: waits for the gap, with what follows
+    Append(" third");
+    EXPECT_TRUE(EditorRepaintDue(box));
+    EXPECT_EQ(GadgetGetText(11), "first second third"); // the text never waits
+    DWORD start = GetTickCount();
+    while ((EditorRepaintDue(box) || GetUpdateRect(box, nullptr, FALSE)) &&
+           GetTickCount() - start < 5000) {
+        Drain();
+        Sleep(1);
+    }
+    EXPECT_FALSE(EditorRepaintDue(box));
+    EXPECT_FALSE(GetUpdateRect(box, nullptr, FALSE)); // everything has been drawn
 }
 
 TEST_F(EditorTextTest, HiddenBoxStaysHiddenWhenAppendedTo) {

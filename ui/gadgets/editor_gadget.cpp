@@ -5,6 +5,7 @@
 #include "runtime/program_heap.h"
 #include "ui/gadgets/editor_frame.h"
 #include "ui/gadgets/editor_lines.h"
+#include "ui/gadgets/editor_repaint.h"
 #include "ui/gadgets/editor_text.h"
 #include "ui/gadgets/gadget_creation.h"
 #include "ui/gadgets/gadget_list.h"
@@ -159,7 +160,11 @@ LRESULT CALLBACK EditorProc(HWND control, UINT message, WPARAM wParam, LPARAM lP
         if (GadgetRecord* record = GadgetOfControl(control))
             EditorSetColor(record, GADGET_COLOR_FRONT, record->editor.frontColour);
         return 0;
+    case WM_TIMER:
+        if (HandleEditorRepaintTimer(control, wParam)) return 0;
+        break;
     case WM_NCDESTROY:
+        ForgetEditorRepaints(control);
         ProgramHeapFree(RemovePropW(control, kClientRectProperty));
         RemovePropW(control, kWordWrapProperty);
         DestroyEditorTextMirror(control);

@@ -10,6 +10,7 @@
 #include "runtime/cp1251.h"
 #include "runtime/program_heap.h"
 #include "ui/gadgets/editor_lines.h"
+#include "ui/gadgets/editor_repaint.h"
 #include "ui/gadgets/gadget_text.h"
 
 namespace {
@@ -153,11 +154,42 @@ void ReserveToAppend(Text* text, size_t more) {
     if (text->capacity() < needed) text->reserve(needed + needed / 8 + 4096);
 }
 
-// The position (in characters, a paragraph break counting one) at the end of
-// the text.
-LRESULT EndPosition(HWND control) {
-    GETTEXTLENGTHEX length{GTL_NUMCHARS | GTL_PRECISE, 1200};
+// A position past the end: the control puts the caret at the end without
+// counting its way there paragraph by paragraph, as it does for a position
+// inside the text (which costs time that grows with the text).
+constexpr WPARAM kPastTheEnd = 0x7FFFFFFF;
+
+// The length of the text in characters: with each paragraph break counted as
+// one, or (crLf) as the two characters it reads back as.
+LRESULT TextLength(HWND control, bool crLf) {
+    GETTEXTLENGTHEX length{static_cast<DWORD>(GTL_NUMCHARS | GTL_PRECISE | (crLf ? GTL_USECRLF : 0)),
+                           1200};
     return SendMessageW(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
+}
+
+// How the control reads back a tail appended at the end: each CR LF, lone CR
+// and lone LF is one paragraph break that reads back as CR LF. False for a
+// tail the control may keep some other way (other control characters, CR CR
+// LF, bytes that do not survive the code page); those are read back instead.
+bool PredictReadBack(std::string_view tail, const std::u16string& chars, Text* added,
+                     size_t* breaks) {
+    *breaks = 0;
+    added->clear();
+    added->reserve(tail.size() + tail.size() / 2);
+    for (size_t i = 0; i < tail.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(tail[i]);
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < tail.size() && tail[i + 1] == '\r') return false;
+            if (c == '\r' && i + 1 < tail.size() && tail[i + 1] == '\n') ++i;
+            added->append("\r\n");
+            ++*breaks;
+        } else if (c < 0x20 && c != '\t') {
+            return false;
+        } else {
+            added->push_back(static_cast<char>(c));
+        }
+    }
+    return Utf16ToCp1251(chars) == tail;
 }
 
 // The text from start to the end as WM_GETTEXT would give it (paragraph
@@ -197,15 +229,25 @@ void AppendTail(HWND control, std::string_view tail, TextMirror* mirror) {
     if (visible) SendMessageW(control, WM_SETREDRAW, FALSE, 0);
 
     std::u16string chars = Cp1251ToUtf16(tail);
-    LRESULT start = EndPosition(control);
-    SendMessageW(control, EM_SETSEL, start, start);
+    LRESULT start = TextLength(control, false);
+    LRESULT startCrLf = TextLength(control, true);
+    SendMessageW(control, EM_SETSEL, kPastTheEnd, kPastTheEnd);
     uint32_t before = mirror ? mirror->changes : 0;
     if (mirror) mirror->appending = true;
     SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(chars.c_str()));
     if (mirror) {
         mirror->appending = false;
+        // The tail as the control reads it back: predicted, when both lengths
+        // of the text grew by what the prediction says, else read from the
+        // control (exact, but the selection it needs costs time that grows
+        // with the text).
         Text added;
-        bool readBack = ReadTextFrom(control, start, chars.size(), &added);
+        size_t breaks = 0;
+        bool readBack = PredictReadBack(tail, chars, &added, &breaks) &&
+                        TextLength(control, false) - start ==
+                            static_cast<LRESULT>(added.size() - breaks) &&
+                        TextLength(control, true) - startCrLf == static_cast<LRESULT>(added.size());
+        if (!readBack) readBack = ReadTextFrom(control, start, chars.size(), &added);
         if (!mirror->valid) { // not read afresh meanwhile
             if (readBack && mirror->changes == before + 1) {
                 ReserveToAppend(&mirror->text, added.size());
@@ -216,13 +258,12 @@ void AppendTail(HWND control, std::string_view tail, TextMirror* mirror) {
             }
         }
     }
-    LRESULT end = EndPosition(control);
-    SendMessageW(control, EM_SETSEL, end, end);
+    SendMessageW(control, EM_SETSEL, kPastTheEnd, kPastTheEnd);
     SendMessageW(control, EM_SCROLLCARET, 0, 0);
 
     if (visible) {
         SendMessageW(control, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+        RepaintEditorSoon(control);
     }
 }
 
