@@ -1,0 +1,229 @@
+// Benchmark probe: watches and operates the program's window from beside it
+// for bench/run_bench.py. One command per line on standard input, one answer
+// line each: "ok ..." or "error ...". Times are microseconds of the system's
+// real-time clock (the clock Linux calls CLOCK_REALTIME under Wine), so they
+// compare directly with the times the device host takes on the same machine.
+//
+//   find MS                wait up to MS for the main window with its panel
+//   click ID               press button ID as the mouse does -> ok TIME
+//   watch LEN COUNT MS     poll the received box's text length about every
+//                          millisecond until it holds COUNT * LEN characters
+//                          (or MS passed); the time at which each block of LEN
+//                          characters was first seen, and what a poll costs
+//                          -> ok POLLS POLL_US_MEDIAN T0 T1 ... (as many as seen)
+//   length                 -> ok N: the received box's text length
+//   stop MS                press Stop and wait up to MS for Start to be usable
+//                          and the main window to answer -> ok MS_TAKEN
+//   close                  press the main window's close box
+//   launch KIND MS PATH    start PATH and wait up to MS for its window to show
+//                          (KIND panel: the main window and its last control;
+//                          KIND window: any visible window of the process),
+//                          then end it -> ok MS_TAKEN
+//   quit
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kBox = 11;
+constexpr int kStart = 5;
+constexpr int kStop = 6;
+const wchar_t kTitle[] = L"Virtual Q7700-Ethernet demo";
+
+using PreciseTimeEntry = void(WINAPI*)(LPFILETIME);
+PreciseTimeEntry gPreciseTime;
+
+long long NowUs() {
+    FILETIME time;
+    if (gPreciseTime)
+        gPreciseTime(&time);
+    else
+        GetSystemTimeAsFileTime(&time);
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = time.dwLowDateTime;
+    ticks.HighPart = time.dwHighDateTime;
+    // 100 ns ticks since 1601 to microseconds since 1970.
+    return static_cast<long long>(ticks.QuadPart / 10) - 11644473600000000LL;
+}
+
+double ElapsedMs(const LARGE_INTEGER& since) {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart - since.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+struct Search {
+    DWORD processId; // 0: any process
+    bool needPanel;  // the main window, with its last control made
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<Search*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (search->processId && processId != search->processId) return TRUE;
+    if (!IsWindowVisible(window)) return TRUE;
+    if (search->needPanel) {
+        wchar_t title[64] = {};
+        GetWindowTextW(window, title, 64);
+        if (std::wcscmp(title, kTitle) != 0 || !GetDlgItem(window, kBox)) return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+HWND FindShown(DWORD processId, bool needPanel) {
+    Search search{processId, needPanel, nullptr};
+    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND gMain;
+
+void Answer(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+template <typename Test> bool WaitFor(DWORD timeoutMs, DWORD stepMs, Test test) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (test()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(stepMs);
+    }
+}
+
+HWND Control(int id) { return gMain ? GetDlgItem(gMain, id) : nullptr; }
+
+LRESULT BoxLength(HWND box) { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0); }
+
+void Watch(long long blockLength, int count, DWORD timeoutMs) {
+    HWND box = Control(kBox);
+    if (!box || blockLength <= 0) return Answer("error no box");
+    std::vector<long long> seen;
+    std::vector<double> pollMs;
+    seen.reserve(static_cast<size_t>(count));
+    DWORD start = GetTickCount();
+    while (static_cast<int>(seen.size()) < count && GetTickCount() - start < timeoutMs) {
+        LARGE_INTEGER before;
+        QueryPerformanceCounter(&before);
+        LRESULT length = BoxLength(box);
+        pollMs.push_back(ElapsedMs(before));
+        long long now = NowUs();
+        while (static_cast<int>(seen.size()) < count &&
+               static_cast<long long>(length) >= static_cast<long long>(seen.size() + 1) * blockLength)
+            seen.push_back(now);
+        Sleep(1);
+    }
+    std::sort(pollMs.begin(), pollMs.end());
+    double median = pollMs.empty() ? 0 : pollMs[pollMs.size() / 2];
+    std::string line = "ok " + std::to_string(pollMs.size()) + " " +
+                       std::to_string(static_cast<long long>(median * 1000.0));
+    for (long long time : seen) line += " " + std::to_string(time);
+    Answer(line);
+}
+
+void Launch(const char* kind, DWORD timeoutMs, const char* path) {
+    std::wstring command = L"\"";
+    for (const char* c = path; *c; ++c) command.push_back(static_cast<wchar_t>(*c));
+    command += L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    LARGE_INTEGER begin;
+    QueryPerformanceCounter(&begin);
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return Answer("error cannot start");
+    bool panel = std::strcmp(kind, "panel") == 0;
+    bool shown = WaitFor(timeoutMs, 0, [&] { return FindShown(process.dwProcessId, panel) != nullptr; });
+    double taken = ElapsedMs(begin);
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!shown) return Answer("error no window");
+    char line[64];
+    std::snprintf(line, sizeof line, "ok %.3f", taken);
+    Answer(line);
+}
+
+void Run(char* line) {
+    char* command = std::strtok(line, " \r\n");
+    char* arg1 = std::strtok(nullptr, " \r\n");
+    char* arg2 = std::strtok(nullptr, " \r\n");
+    char* arg3 = std::strtok(nullptr, "\r\n");
+    if (!command) return Answer("error empty");
+    std::string name = command;
+    if (name == "quit") std::exit(0);
+    if (name == "launch") {
+        if (!arg1 || !arg2 || !arg3) return Answer("error launch KIND MS PATH");
+        return Launch(arg1, std::strtoul(arg2, nullptr, 10), arg3);
+    }
+    if (name == "find") {
+        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
+        if (!WaitFor(timeout, 5, [] { return (gMain = FindShown(0, true)) != nullptr; }))
+            return Answer("error no window");
+        return Answer("ok");
+    }
+    if (!gMain || !IsWindow(gMain)) return Answer("error no window");
+    if (name == "close") {
+        PostMessageW(gMain, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return Answer("ok");
+    }
+    if (name == "length") return Answer("ok " + std::to_string(BoxLength(Control(kBox))));
+    if (name == "click") {
+        HWND button = arg1 ? Control(std::atoi(arg1)) : nullptr;
+        if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button))
+            return Answer("error not clickable");
+        long long time = NowUs();
+        PostMessageW(button, BM_CLICK, 0, 0); // the button presses itself
+        return Answer("ok " + std::to_string(time));
+    }
+    if (name == "watch") {
+        if (!arg1 || !arg2 || !arg3) return Answer("error watch LEN COUNT MS");
+        return Watch(std::atoll(arg1), std::atoi(arg2), std::strtoul(arg3, nullptr, 10));
+    }
+    if (name == "stop") {
+        HWND stop = Control(kStop), start = Control(kStart);
+        if (!stop || !IsWindowVisible(stop)) return Answer("error not running");
+        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
+        LARGE_INTEGER begin;
+        QueryPerformanceCounter(&begin);
+        PostMessageW(stop, BM_CLICK, 0, 0);
+        bool idle = WaitFor(timeout, 1, [&] { return IsWindowVisible(start) && IsWindowEnabled(start); });
+        // The panel shows idle before the main thread waits for the worker:
+        // answered means the main thread takes messages again.
+        DWORD_PTR result = 0;
+        if (!idle || !SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result))
+            return Answer("error still running");
+        char answer[64];
+        std::snprintf(answer, sizeof answer, "ok %.3f", ElapsedMs(begin));
+        return Answer(answer);
+    }
+    Answer("error unknown command");
+}
+
+} // namespace
+
+int main() {
+    gPreciseTime = reinterpret_cast<PreciseTimeEntry>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+    timeBeginPeriod(1); // Sleep(1) polls at 1 ms, not at the default tick
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) Run(line);
+    return 0;
+}

@@ -1,0 +1,453 @@
+"""Benchmarks of the program under Wine in the two-host test bed.
+
+run_bench.py --program EXE --shipped EXE --probe EXE --minimal EXE --reference EXE
+             --pause-bench EXE
+             --prefix WINEPREFIX --work DIR --json FILE [--loader WINE] [--quick]
+
+Prints one table, each figure beside its goal, and writes the same as JSON.
+The program runs at 192.168.0.2 in a namespace of its own, the device side
+(bench/device.py) at 192.168.0.10; the probe (bench/probe_win.cpp) watches
+and presses the program's controls from beside it. Memory and CPU time are
+read from Linux: under Wine each Windows process is one Linux process.
+"""
+import argparse
+import json
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+import testbed  # noqa: E402
+
+START, STOP, SEND, BOX = 5, 6, 8, 11
+PAYLOAD = 100  # bytes per datagram: each adds exactly this many characters to the box
+TICK = os.sysconf("SC_CLK_TCK")
+
+
+def percentile(values, fraction):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
+
+
+class Probe:
+    def __init__(self, bed, path):
+        self.process = bed.operator_popen([testbed.PATHS["loader"], path],
+                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.lines = testbed.Lines(self.process.stdout)
+
+    def ask(self, *words, timeout=30):
+        self.process.stdin.write((" ".join(str(w) for w in words) + "\n").encode())
+        self.process.stdin.flush()
+        answer = self.lines.get(timeout)
+        if answer is None or not answer.startswith("ok"):
+            raise RuntimeError("probe %r: %r" % (words, answer))
+        return answer.split(" ")[1:]
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.stdin.write(b"quit\n")
+            self.process.stdin.flush()
+            self.process.wait(5)
+
+
+def find_pid(marker, prefix=None):
+    """The Linux process whose command line holds marker (and, when given,
+    whose environment names this Wine prefix)."""
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                command = f.read().replace(b"\0", b" ")
+            if marker.encode() not in command:
+                continue
+            if prefix:
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if ("WINEPREFIX=" + prefix).encode() not in f.read().split(b"\0"):
+                        continue
+            return int(entry)
+        except OSError:
+            continue
+    return None
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICK  # utime + stime
+
+
+def private_megabytes(pid):
+    """Resident anonymous memory: what the process has written for itself
+    (Linux's nearest figure to the private bytes of Windows)."""
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("RssAnon:"):
+                return int(line.split()[1]) / 1024.0
+    return 0.0
+
+
+class Report:
+    """The JSON line that a device sender prints when it has sent everything."""
+
+    def __init__(self, process):
+        self.process = process
+        self.output = {}
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        self.output["text"] = self.process.communicate()[0]
+
+    def running(self):
+        return self.thread.is_alive()
+
+    def result(self, timeout):
+        self.thread.join(timeout)
+        if self.thread.is_alive():
+            raise RuntimeError("the device sender did not finish")
+        return json.loads(self.output["text"])
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.scale = 0.1 if args.quick else 1.0
+        self.figures = []
+        self.bed = testbed.TestBed("bench")
+
+    def scaled(self, value, least=1):
+        return max(least, int(value * self.scale))
+
+    def record(self, name, value, goal, met, note=""):
+        self.figures.append({"figure": name, "value": value, "goal": goal,
+                             "met": met, "note": note})
+        mark = "" if met is None else ("yes" if met else "NO")
+        print("  %-44s %-26s %-30s %s" % (name, value, goal, mark), flush=True)
+
+    # --- processes -----------------------------------------------------------
+
+    def start_program(self):
+        self.program = self.bed.start_program()
+        self.probe = Probe(self.bed, self.args.probe)
+        self.probe.ask("find", 30000, timeout=40)
+        self.pid = None
+        deadline = time.monotonic() + 10
+        while self.pid is None and time.monotonic() < deadline:
+            self.pid = find_pid(os.path.abspath(self.args.program), self.bed.prefix)
+            time.sleep(0.05)
+        if self.pid is None:
+            raise RuntimeError("the program's process was not found")
+
+    def end_program(self):
+        try:
+            self.probe.ask("close")
+            self.program.wait(5)
+        finally:
+            self.probe.close()
+            if self.program.poll() is None:
+                self.program.kill()
+                self.program.wait()
+
+    def device(self, *words):
+        return self.bed.device_popen(["python3", os.path.join(HERE, "device.py")] +
+                                     [str(w) for w in words], stdout=subprocess.PIPE)
+
+    def send_from_device(self, rate, count):
+        """Starts the device sending; the returned thread's result() waits for
+        the sender's report (read as it comes, so the pipe never fills)."""
+        sender = self.device("send", testbed.OPERATOR_ADDRESS, 2048, rate, count, PAYLOAD)
+        return Report(sender)
+
+    def press_start(self):
+        self.probe.ask("click", START)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            out = subprocess.run(["ip", "netns", "exec", self.bed.operator, "ss", "-Hlun",
+                                  "sport = :2048"], capture_output=True, text=True).stdout
+            if out.strip():
+                return
+            time.sleep(0.02)
+        raise RuntimeError("the program did not start listening")
+
+    def box_length(self):
+        return int(self.probe.ask("length")[0])
+
+    def wait_box(self, expected, quiet_seconds=1.0, limit=120):
+        """Waits until the box holds expected characters, or stops growing."""
+        last, since = -1, time.monotonic()
+        deadline = time.monotonic() + limit
+        while time.monotonic() < deadline:
+            length = self.box_length()
+            if length >= expected:
+                return length
+            if length != last:
+                last, since = length, time.monotonic()
+            elif time.monotonic() - since > quiet_seconds:
+                return length
+            time.sleep(0.1)
+        return self.box_length()
+
+    # --- figures ---------------------------------------------------------------
+
+    def footprint_and_idle(self):
+        size = os.path.getsize(self.args.shipped)
+        self.record("exe size (32-bit q7700-demo.exe)", "%d KB" % (size // 1024),
+                    "<= 300 KB", size <= 300 * 1024)
+        time.sleep(2)
+        self.private_at_start = private_megabytes(self.pid)
+        self.record("private bytes after start-up", "%.1f MB" % self.private_at_start,
+                    "(reported)", None, "Linux RssAnon of the Wine process")
+
+        server = find_pid("wineserver", self.bed.prefix)
+        seconds = self.scaled(30, 3)
+        for state in ("idle", "running"):
+            if state == "running":
+                self.press_start()
+                time.sleep(1)
+            cpu0, server0, t0 = cpu_seconds(self.pid), server and cpu_seconds(server), time.monotonic()
+            time.sleep(seconds)
+            elapsed = time.monotonic() - t0
+            share = 100 * (cpu_seconds(self.pid) - cpu0) / elapsed
+            server_share = 100 * (cpu_seconds(server) - server0) / elapsed if server else 0
+            if state == "running":
+                self.idle_running_cpu = share / 100
+            self.record("CPU, panel %s, no traffic, %d s" % (state, seconds),
+                        "%.2f %% (wineserver %.2f %%)" % (share, server_share),
+                        "<= 1 % of one core", share <= 1.0)
+
+    def receive_latency(self):
+        count = self.scaled(2000, 100)
+        before = self.box_length()
+        answer = {}
+        watcher = threading.Thread(target=lambda: answer.update(
+            seen=self.probe.ask("watch", PAYLOAD, count + before // PAYLOAD,
+                                int(count / 20 * 1000 + 10000), timeout=count / 20 + 60)))
+        watcher.start()
+        sent = self.send_from_device(20, count).result(count / 20 + 60)
+        watcher.join()
+        polls, poll_us = int(answer["seen"][0]), int(answer["seen"][1])
+        seen = [int(t) for t in answer["seen"][2:]][before // PAYLOAD:]
+        latencies = [(s - t) / 1000.0 for s, t in zip(seen, sent["times"])]
+        p50, p99 = percentile(latencies, 0.5), percentile(latencies, 0.99)
+        self.record("receive latency p50 / p99 (%d at 20/s)" % count,
+                    "%.1f / %.1f ms" % (p50, p99), "p50 <= 8 ms, p99 <= 15 ms",
+                    p50 <= 8 and p99 <= 15 and len(seen) == count,
+                    "%d of %d seen; box length polled every ~1 ms from another process "
+                    "with WM_GETTEXTLENGTH, %d polls, median poll %d us" %
+                    (len(seen), count, polls, poll_us))
+
+    def send_latency(self):
+        presses = self.scaled(500, 50)
+        receiver = self.device("receive", 2048)
+        lines = testbed.Lines(receiver.stdout)
+        if lines.get(10) != "listening":
+            raise RuntimeError("the device receiver did not start")
+        latencies, lost = [], 0
+        for _ in range(presses):
+            pressed = int(self.probe.ask("click", SEND)[0])
+            line = lines.get(2)
+            if line is None:
+                lost += 1
+                continue
+            latencies.append((int(line.split()[0]) - pressed) / 1000.0)
+        receiver.kill()
+        receiver.wait()
+        p50, p99 = percentile(latencies, 0.5), percentile(latencies, 0.99)
+        self.record("send latency p50 / p99 (%d presses)" % presses,
+                    "%.1f / %.1f ms" % (p50, p99), "p50 <= 8 ms, p99 <= 15 ms",
+                    p50 <= 8 and p99 <= 15 and lost == 0,
+                    "from the button's click posted to the frame at the device; %d lost" % lost)
+
+    def sustained(self):
+        seconds = self.scaled(60, 6)
+        for rate in (50, 90, 100, 200):
+            count = int(rate * seconds)
+            before = self.box_length()
+            sender = self.send_from_device(rate, count)
+            if rate == 200:
+                # Stop while the datagrams still pour in.
+                time.sleep(seconds * 0.9)
+                taken = float(self.probe.ask("stop", 5000)[0])
+                sender.result(seconds + 30)
+                self.record("Stop at 200/s", "%.0f ms" % taken, "<= 1100 ms", taken <= 1100)
+                continue
+            sender.result(seconds + 30)
+            after = self.wait_box(before + count * PAYLOAD)
+            shown = (after - before) // PAYLOAD
+            goal = "none lost" if rate in (50, 90) else "(reported)"
+            self.record("sustained receive %d/s, %d s" % (rate, seconds),
+                        "%d of %d shown" % (shown, count), goal,
+                        shown == count if rate in (50, 90) else None)
+
+    def long_run(self):
+        target = 4 * 1024 * 1024 if not self.args.quick else 400 * 1024
+        count = -(-target // PAYLOAD)
+        self.press_start()
+        window = self.scaled(30, 5)
+        sender = self.send_from_device(90, count)
+        samples = []  # (seconds, program CPU seconds, box length)
+
+        def sample():
+            samples.append((time.monotonic(), cpu_seconds(self.pid), self.box_length()))
+
+        started = time.monotonic()
+        while sender.running():
+            sample()
+            time.sleep(1)
+        sent = sender.result(10)
+        final = self.wait_box(count * PAYLOAD, quiet_seconds=2)
+        sample()
+
+        def cost(first, last):
+            (t0, c0, b0), (t1, c1, b1) = first, last
+            handled = (b1 - b0) / PAYLOAD
+            busy = (c1 - c0) - self.idle_running_cpu * (t1 - t0)
+            return 1000 * busy / handled if handled else float("nan")
+
+        head = [s for s in samples if s[0] - started <= window]
+        tail = [s for s in samples if s[2] >= final - 90 * window * PAYLOAD]
+        empty, full = cost(head[0], head[-1]), cost(tail[0], tail[-1])
+        self.record("long run: CPU per datagram, box empty / %.1f MB" % (final / 2**20),
+                    "%.2f / %.2f ms" % (empty, full), "full <= 2 x empty", full <= 2 * empty,
+                    "program CPU time less its idle polling, over the first and last %d s" % window)
+        shown = final // PAYLOAD
+        self.record("long run: datagrams shown", "%d of %d" % (shown, sent["sent"]),
+                    "none lost", shown == sent["sent"],
+                    "%d s at 90/s" % (time.monotonic() - started))
+        private = private_megabytes(self.pid)
+        own_text = self.box_own_megabytes(final // PAYLOAD)
+        above = private - self.private_at_start - own_text
+        self.record("private bytes after the long run", "%.1f MB (+%.1f MB)" %
+                    (private, private - self.private_at_start),
+                    "<= 4 MB above the box's text", above <= 4,
+                    "growth since start-up less the %.1f MB that a bare rich-text box takes for "
+                    "the same text: %.1f MB" % (own_text, above))
+
+    def box_own_megabytes(self, lines):
+        """The memory a bare rich-text box takes for the given lines."""
+        reference = self.bed.operator_popen([testbed.PATHS["loader"], self.args.reference],
+                                            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        out = testbed.Lines(reference.stdout)
+        try:
+            if out.get(30) != "ready":
+                raise RuntimeError("the reference box did not start")
+            pid = find_pid(os.path.abspath(self.args.reference), self.bed.prefix)
+            if pid is None:
+                raise RuntimeError("the reference box's process was not found")
+            before = private_megabytes(pid)
+            reference.stdin.write(b"fill %d %d\n" % (lines, PAYLOAD))
+            reference.stdin.flush()
+            if out.get(600) != "filled":
+                raise RuntimeError("the reference box was not filled")
+            return private_megabytes(pid) - before
+        finally:
+            reference.kill()
+            reference.wait()
+
+    def start_up(self):
+        probe = Probe(self.bed, self.args.probe)
+        runs = self.scaled(10, 3)
+        program, minimal = [], []
+        try:
+            for _ in range(runs):
+                program.append(float(probe.ask("launch", "panel", 30000,
+                                               windows_path(self.args.program), timeout=40)[0]))
+                minimal.append(float(probe.ask("launch", "window", 30000,
+                                               windows_path(self.args.minimal), timeout=40)[0]))
+        finally:
+            probe.close()
+        a, b = statistics.median(program), statistics.median(minimal)
+        self.record("start-up, launch to window shown (median of %d)" % runs,
+                    "%.0f ms vs %.0f ms: %.2f" % (a, b, a / b), "ratio <= 1.3", a / b <= 1.3,
+                    "program: main window with its panel; minimal Win32 program: its window")
+
+    def pause(self):
+        out = subprocess.run(["ip", "netns", "exec", self.bed.operator, testbed.PATHS["loader"],
+                              self.args.pause_bench, "1000"], env=self.bed.env,
+                             capture_output=True, text=True, timeout=120).stdout
+        line = next(l for l in out.splitlines() if l.startswith("PauseMs(10)"))
+        words = line.split()
+        median = float(words[words.index("median") + 1])
+        p99 = float(words[words.index("p99") + 1])
+        self.record("PauseMs(10), 1000 calls: median / p99", "%.2f / %.2f ms" % (median, p99),
+                    "10.0-10.5 ms, p99 <= 11 ms", 10.0 <= median <= 10.5 and p99 <= 11)
+
+    def run(self):
+        print("Benchmarks of %s on %s (%s, %d cores), under %s%s" % (
+            os.path.basename(self.args.program), platform.node(), cpu_model(), os.cpu_count(),
+            wine_version(), ", quick" if self.args.quick else ""))
+        print("  %-44s %-26s %-30s %s" % ("figure", "value", "goal", "met"))
+        self.bed.up()
+        try:
+            self.pause()
+            self.start_up()
+            self.start_program()
+            try:
+                self.footprint_and_idle()
+                self.receive_latency()
+                self.send_latency()
+                self.sustained()
+            finally:
+                self.end_program()
+            self.start_program()
+            try:
+                self.long_run()
+            finally:
+                self.end_program()
+        finally:
+            self.bed.down()
+        with open(self.args.json, "w") as f:
+            json.dump({"machine": {"host": platform.node(), "cpu": cpu_model(),
+                                   "cores": os.cpu_count(), "wine": wine_version(),
+                                   "program": self.args.program, "quick": self.args.quick},
+                       "figures": self.figures}, f, indent=2)
+        missed = [f["figure"] for f in self.figures if f["met"] is False]
+        print("written: %s; %s" % (self.args.json, "every goal met" if not missed else
+                                   "missed: " + "; ".join(missed)))
+        return 0 if not missed else 1
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.machine()
+
+
+def wine_version():
+    out = subprocess.run([testbed.PATHS["loader"], "--version"], capture_output=True, text=True)
+    return "Wine " + out.stdout.strip().replace("wine-", "")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("program", "shipped", "probe", "minimal", "reference", "pause-bench", "prefix",
+                 "work", "json"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--loader", default="/usr/lib/wine/wine")
+    parser.add_argument("--quick", action="store_true", help="a tenth of every count and time")
+    args = parser.parse_args()
+    testbed.PATHS.update(program=os.path.abspath(args.program), prefix=os.path.abspath(args.prefix),
+                         work=os.path.abspath(args.work), loader=args.loader)
+    os.makedirs(testbed.PATHS["work"], exist_ok=True)
+    if not testbed.can_make_namespaces():
+        sys.exit("the benchmarks need root to make network namespaces")
+    sys.exit(Bench(args).run())
+
+
+if __name__ == "__main__":
+    main()
