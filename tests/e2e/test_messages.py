@@ -1,10 +1,8 @@
 """The program's three messages, and closing and stopping around them."""
 import subprocess
 import time
-import unittest
 
 import testbed
-from testbed import Session
 
 START, STOP, SEND, BOX = 5, 6, 8, 11
 FIELD_IP, FIELD_PORT = 2, 4
@@ -12,25 +10,15 @@ TITLE = "Virtual Q7700-Ethernet demo"
 BUSY = "Порт %d занят. Вероятно, его использует другая программа."
 
 
-@testbed.skip_unless_namespaces
-class Messages(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.bed = testbed.TestBed("messages")
-        cls.bed.up()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.down()
+class Messages(testbed.BedTestCase):
+    bed_tag = "messages"
 
     def setUp(self):
-        self.session = Session(self.bed)
-        self.driver = self.session.driver
+        self.open_session()
 
     def tearDown(self):
-        if self.driver.call("nomsgbox") == ["ok", "1"]:
+        if self.session.program.poll() is None and self.driver.call("nomsgbox") == ["ok", "1"]:
             self.driver.ok("msgbox-ok")
-        self.session.end()
 
     def hold_port(self, port):
         """Another program on the operator host that has the port bound."""
@@ -124,27 +112,25 @@ class Messages(unittest.TestCase):
         self.assertLess(seconds, 3.0)
 
 
-@testbed.skip_unless_namespaces
-class NetworkStartFailure(unittest.TestCase):
+class NetworkStartFailure(testbed.BedTestCase):
+    bed_tag = "netfail"
+    with_device = False
+
     def test_one_message_no_window_and_exit_code_0(self):
         program = testbed.PATHS["netfail_program"]
         if not program:
             self.skipTest("no test build with a failing sockets layer")
-        with testbed.TestBed("netfail", with_device=False) as bed:
-            process = bed.start_program(program=program)
-            driver = testbed.Driver(bed)
-            try:
-                title, text, owned, boxes = None, None, None, 0
-                answer = driver.call("msgbox-any", 30000)
-                self.assertEqual(answer[0], "ok", answer)
-                title, text = driver.decode(answer[1]), driver.decode(answer[2])
-                self.assertEqual(title, TITLE)
-                self.assertEqual(text, "Проблемы инициализации сетевого адаптера. "
-                                       "Программа будет закрыта.")
-                self.assertEqual(answer[3], "0")  # no owner
-                self.assertEqual(driver.call("count-boxes"), ["ok", "1"])
-                self.assertEqual(driver.call("find", 0)[0], "error")  # no main window
-                driver.ok("msgbox-ok")
-                self.assertEqual(process.wait(10), 0)
-            finally:
-                driver.close()
+        process = self.bed.start_program(program=program)
+        driver = testbed.Driver(self.bed)
+        self.addCleanup(driver.close)
+        answer = driver.call("msgbox-any", 30000)
+        self.assertEqual(answer[0], "ok", answer)
+        title, text = driver.decode(answer[1]), driver.decode(answer[2])
+        self.assertEqual(title, TITLE)
+        self.assertEqual(text, "Проблемы инициализации сетевого адаптера. "
+                               "Программа будет закрыта.")
+        self.assertEqual(answer[3], "0")  # no owner
+        self.assertEqual(driver.call("count-boxes"), ["ok", "1"])
+        self.assertEqual(driver.call("find", 0)[0], "error")  # no main window
+        driver.ok("msgbox-ok")
+        self.assertEqual(process.wait(10), 0)

@@ -1,30 +1,16 @@
 """What the received box shows of the datagrams the device sends."""
-import unittest
-
 import testbed
-from testbed import Session, device_send
+from testbed import device_send
 
 START, STOP, SEND, BOX = 5, 6, 8, 11
 
 
-@testbed.skip_unless_namespaces
-class Receiving(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.bed = testbed.TestBed("receive")
-        cls.bed.up()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.down()
+class Receiving(testbed.BedTestCase):
+    bed_tag = "receive"
 
     def setUp(self):
-        self.session = Session(self.bed)
-        self.driver = self.session.driver
+        self.open_session()
         self.session.start()
-
-    def tearDown(self):
-        self.session.end()
 
     def raw(self, data):
         device_send(self.bed, "--raw-hex", data.hex() or "-")
