@@ -301,9 +301,10 @@ class Session:
         return out.strip() != ""
 
     def stop_timed(self, timeout_ms=10000):
-        """Presses Stop; the milliseconds until Start showed enabled, timed by
-        the driver beside the window."""
-        return int(self.driver.ok("click-until-shown", 6, 5, timeout_ms)[0])
+        """Presses Stop; the milliseconds until Start showed enabled and until
+        the panel answered again, timed by the driver beside the window."""
+        shown, answered = self.driver.ok("click-until-shown", 6, 5, timeout_ms)
+        return int(shown), int(answered)
 
     def wait_released(self, port=2048, timeout=10):
         """Waits until the worker has closed its server: it has ended."""
@@ -371,44 +372,113 @@ def process_memory(pid):
 
 class Traffic:
     """traffic.py sending to the program from the device host. Its datagrams
-    are fixed by the plan; summary() stops it (if it still runs) and gives its
-    final report, from which shown_text.Stream knows what was sent."""
+    are fixed by the plan. sent_before() tells which were sent before it was
+    called (from the reports the sender makes five times a second); summary()
+    stops it, if it still runs, and gives its final report.
+    shown_text.Stream takes either."""
 
     SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "traffic.py")
 
     def __init__(self, bed, plan, rate, seconds=0, ports=1, first_index=0):
         self.plan = plan
+        self.first_index = first_index
         args = ["python3", self.SCRIPT, "--to", OPERATOR_ADDRESS, "--rate", rate,
                 "--seconds", seconds, "--ports", ports, "--seed", plan.seed,
-                "--sizes", plan.sizes, "--body", plan.body, "--first-index", first_index]
+                "--sizes", plan.sizes, "--body", plan.body, "--first-index", first_index,
+                "--progress", 0.2]
         self.process = bed.device_popen([str(a) for a in args], stdout=subprocess.PIPE)
-        self.lines = Lines(self.process.stdout)
+        self._progress = {"next_index": first_index, "failed": []}
+        self._reports = 0
+        self._changed = threading.Condition()
         self._summary = None
-        ready = self._next_record(30)
-        if not ready or ready.get("event") != "ready":
-            raise RuntimeError("the traffic sender did not start: %r" % (ready,))
+        self._records = queue.Queue()
+        self._ready = threading.Event()
+        self._done = threading.Event()
+        threading.Thread(target=self._pump, daemon=True).start()
+        if not self._ready.wait(30):
+            raise RuntimeError("the traffic sender did not start")
 
-    def _next_record(self, timeout):
-        line = self.lines.get(timeout)
-        return json.loads(line) if line else None
+    def _pump(self):
+        for line in iter(self.process.stdout.readline, b""):
+            try:
+                record = json.loads(line)
+            except ValueError:
+                continue
+            event = record.get("event")
+            if event == "ready":
+                self._ready.set()
+            elif event == "progress":
+                with self._changed:
+                    self._progress = record
+                    self._reports += 1
+                    self._changed.notify_all()
+            elif event == "done":
+                self._summary = record
+                self._done.set()
+        self._done.set()
+        with self._changed:
+            self._changed.notify_all()
 
     def running(self):
         return self.process.poll() is None
 
+    def sent_before(self, timeout=10):
+        """What had been sent when the call was made, or later: the second
+        report after the call (the first may have been made before it)."""
+        with self._changed:
+            wanted = self._reports + 2
+            if not self._changed.wait_for(
+                    lambda: self._reports >= wanted or self._done.is_set(), timeout):
+                raise RuntimeError("the traffic sender stopped reporting")
+            if self._summary is not None:
+                return self._summary
+            return {"first_index": self.first_index, "next_index": self._progress["next_index"],
+                    "failed": self._progress["failed"]}
+
     def summary(self, timeout=60):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+        self._done.wait(timeout)
+        self.process.wait(timeout)
         if self._summary is None:
-            if self.process.poll() is None:
-                self.process.send_signal(signal.SIGTERM)
-            self._summary = self._next_record(timeout)
-            self.process.wait(timeout)
-            if not self._summary or self._summary.get("event") != "done":
-                raise RuntimeError("the traffic sender gave no summary")
+            raise RuntimeError("the traffic sender gave no summary")
         return self._summary
 
     def finish(self, timeout=600):
         """Waits for a sender with a time or count limit to end by itself."""
         self.process.wait(timeout)
         return self.summary()
+
+
+class MemoryWatch:
+    """Samples a process's private memory on a thread, several times a
+    second, until stopped: the first, the last and the peak sample."""
+
+    def __init__(self, pid, interval=0.2):
+        self.pid = pid
+        self.interval = interval
+        first = process_memory(pid)
+        self.first = self.last = self.peak = first["private"] if first else 0
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    def _run(self):
+        while not self._stop.wait(self.interval):
+            self.sample()
+
+    def sample(self):
+        memory = process_memory(self.pid)
+        if memory:
+            self.last = memory["private"]
+            self.peak = max(self.peak, self.last)
+        return self.last
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join()
+        self.sample()
+        return self
 
 
 def screenshot(path):

@@ -28,9 +28,10 @@
 //   activate                bring the program's window to the front again
 //   threads                 -> ok N: threads the program's process has now
 //   click-until-shown ID OTHER MS
-//                           press button ID as click does, then wait up to MS for
-//                           control OTHER to be visible and enabled
-//                           -> ok ELAPSEDMS (or error timed out ELAPSEDMS)
+//                           press button ID as click does, wait up to MS for control
+//                           OTHER to be visible and enabled, then for the main
+//                           window's thread to answer a message again
+//                           -> ok SHOWNMS ANSWEREDMS (or error timed out ELAPSEDMS)
 //   ping MS                 -> ok 0|1: whether the main window's thread answered a
 //                           message within MS (a hung panel does not)
 //   quit
@@ -39,6 +40,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -246,6 +248,12 @@ void Run(char* line) {
         bool front = WaitFor(2000, [] { return GetForegroundWindow() == gMain; });
         return Answer(front ? "ok" : "error not in front");
     }
+    if (name == "ping") {
+        UINT timeout = arg1 ? static_cast<UINT>(std::strtoul(arg1, nullptr, 10)) : 1000;
+        DWORD_PTR result = 0;
+        bool answered = SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0;
+        return Answer(answered ? "ok 1" : "ok 0");
+    }
     if (name == "client") {
         RECT r;
         GetClientRect(gMain, &r);
@@ -292,12 +300,6 @@ void Run(char* line) {
         return Answer("ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                       std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
     }
-    if (name == "ping") {
-        UINT timeout = arg1 ? static_cast<UINT>(std::strtoul(arg1, nullptr, 10)) : 1000;
-        DWORD_PTR result = 0;
-        bool answered = SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0;
-        return Answer(answered ? "ok 1" : "ok 0");
-    }
     if (name == "click-until-shown") {
         char* arg3 = std::strtok(nullptr, " \r\n");
         HWND other = arg2 ? Control(arg2) : nullptr;
@@ -319,8 +321,15 @@ void Run(char* line) {
         while (!(shown = IsWindowVisible(other) && IsWindowEnabled(other)) &&
                elapsedMs() < static_cast<long long>(timeout))
             Sleep(1);
-        std::string elapsed = std::to_string(elapsedMs());
-        return Answer(shown ? "ok " + elapsed : "error timed out " + elapsed);
+        long long shownMs = elapsedMs();
+        if (!shown) return Answer("error timed out " + std::to_string(shownMs));
+        // The handler that showed it may still be busy (waiting for a thread,
+        // say): the panel has answered once its thread takes messages again.
+        DWORD_PTR result = 0;
+        UINT left = static_cast<UINT>(std::max(1LL, static_cast<long long>(timeout) - shownMs));
+        if (!SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, left, &result))
+            return Answer("error timed out " + std::to_string(elapsedMs()));
+        return Answer("ok " + std::to_string(shownMs) + " " + std::to_string(elapsedMs()));
     }
     if (name == "click") {
         if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
