@@ -199,6 +199,10 @@ class TestBed:
             time.sleep(0.02)
         raise RuntimeError("the link to the device host outlived its namespace")
 
+    def device_present(self):
+        names = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
+        return any(line.split()[0] == self.device for line in names.splitlines() if line.strip())
+
     def down(self):
         for process in self.processes:
             if process.poll() is None:
