@@ -11,16 +11,10 @@ import testbed  # noqa: E402
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("program", "driver", "peer", "prefix", "work"):
-        parser.add_argument("--" + name, required=True)
-    parser.add_argument("--netfail-program", default=None)
-    parser.add_argument("--loader", default="/usr/lib/wine/wine64")
+    testbed.add_path_arguments(parser)
     parser.add_argument("modules", nargs="+")
     args = parser.parse_args()
-    for name in ("program", "netfail_program", "driver", "peer", "prefix", "work", "loader"):
-        value = getattr(args, name)
-        testbed.PATHS[name] = os.path.abspath(value) if value else None
-    os.makedirs(testbed.PATHS["work"], exist_ok=True)
+    testbed.set_paths(args)
     suite = unittest.defaultTestLoader.loadTestsFromNames(args.modules)
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)

@@ -25,6 +25,21 @@ PATHS = {"program": None, "netfail_program": None, "driver": None, "peer": None,
          "prefix": None, "work": None, "loader": "/usr/lib/wine/wine64"}
 
 
+def add_path_arguments(parser):
+    """The command-line options that fill PATHS (run_e2e.py, soak.py)."""
+    for name in ("program", "driver", "peer", "prefix", "work"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--netfail-program", default=None)
+    parser.add_argument("--loader", default="/usr/lib/wine/wine64")
+
+
+def set_paths(args):
+    for name in PATHS:
+        value = getattr(args, name)
+        PATHS[name] = os.path.abspath(value) if value else None
+    os.makedirs(PATHS["work"], exist_ok=True)
+
+
 def can_make_namespaces():
     if os.geteuid() != 0 or shutil.which("ip") is None:
         return False
