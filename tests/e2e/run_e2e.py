@@ -11,10 +11,16 @@ import testbed  # noqa: E402
 
 def main():
     parser = argparse.ArgumentParser()
-    testbed.add_path_arguments(parser)
+    for name in ("program", "driver", "peer", "prefix", "work"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--netfail-program", default=None)
+    parser.add_argument("--loader", default="/usr/lib/wine/wine64")
     parser.add_argument("modules", nargs="+")
     args = parser.parse_args()
-    testbed.set_paths(args)
+    for name in ("program", "netfail_program", "driver", "peer", "prefix", "work", "loader"):
+        value = getattr(args, name)
+        testbed.PATHS[name] = os.path.abspath(value) if value else None
+    os.makedirs(testbed.PATHS["work"], exist_ok=True)
     suite = unittest.defaultTestLoader.loadTestsFromNames(args.modules)
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)

@@ -26,11 +26,11 @@ PATHS = {"program": None, "netfail_program": None, "driver": None, "peer": None,
 
 
 def add_path_arguments(parser):
-    """The command-line options that fill PATHS (run_e2e.py, soak.py)."""
+    """The command-line options that fill PATHS, as run_e2e.py takes them."""
     for name in ("program", "driver", "peer", "prefix", "work"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--netfail-program", default=None)
-    parser.add_argument("--loader", default="/usr/lib/wine/wine64")
+    parser.add_argument("--loader", default=os.environ.get("WINELOADER", "/usr/lib/wine/wine64"))
 
 
 def set_paths(args):
