@@ -5,7 +5,7 @@ import time
 import testbed
 from testbed import Peer
 
-START, SEND, BOX, FIELD_MESSAGE = 5, 8, 11, 7
+SEND, BOX, FIELD_MESSAGE = 8, 11, 7
 CONNECT_ERROR = ("Ошибка!", "Невозможно подключиться!")
 SENDING_SECONDS = 3
 ANSWER_LIMIT_MS = 2500  # tells an answer from a hang, on a loaded machine

@@ -65,6 +65,11 @@ class Flood(testbed.BedTestCase):
         self.session.wait_released()
         return answered_ms
 
+    def stop(self):
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        self.session.wait_released()
+
     def test_flood_from_ten_thousand_ports_shows_only_what_was_sent(self):
         plan = traffic.Plan(seed=101)
         memory = MemoryWatch(self.pid)
@@ -99,7 +104,7 @@ class Flood(testbed.BedTestCase):
             sender = Traffic(self.bed, plan, STEADY_RATE, seconds=SECONDS / 2)
             summary = sender.finish()
             self.assert_panel_answers()
-            self.stop_during_or_after()
+            self.stop()
             memory.stop()
             box = self.box()
             match = self.assert_box_made_of(box, [shown_text.Stream(plan, summary)])
@@ -112,11 +117,6 @@ class Flood(testbed.BedTestCase):
             self.assertLessEqual(memory.peak - first, BOX_ALLOWANCE * len(box) + SLACK)
             peaks.append(memory.peak)
         self.assertLessEqual(peaks[1], peaks[0] + SLACK)
-
-    def stop_during_or_after(self):
-        self.session.click(STOP)
-        self.session.wait_state(START, True, True)
-        self.session.wait_released()
 
     def test_datagrams_while_stopping_and_starting_then_the_close_box_during_a_flood(self):
         plan = traffic.Plan(seed=303)
