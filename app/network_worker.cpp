@@ -1,5 +1,7 @@
 #include "app/network_worker.h"
 
+#include <atomic>
+
 #include "app/app_state.h"
 #include "app/frame.h"
 #include "app/panel.h"
@@ -8,6 +10,7 @@
 #include "net/network.h"
 #include "net/server.h"
 #include "runtime/memory.h"
+#include "runtime/platform.h"
 #include "runtime/requester.h"
 #include "ui/gadgets/gadgets.h"
 
@@ -15,6 +18,14 @@ constexpr ObjectNumber kServer = 0;
 // Bytes read per data event; anything beyond stays unread for the next event.
 constexpr int32_t kReceiveBlockSize = 1000;
 constexpr int32_t kPollPauseMs = 10;
+// Address space that must be left free for the received box to take one
+// more payload: far more than one append needs (the joined text, its
+// copies, the control's growth), so that it is there also when the address
+// space is broken up.
+constexpr size_t kDefaultShowHeadroom = size_t{64} << 20;
+static std::atomic<size_t> gShowHeadroom{kDefaultShowHeadroom};
+
+void SetShowHeadroom(size_t bytes) { gShowHeadroom = bytes ? bytes : kDefaultShowHeadroom; }
 
 // The low 32 bits of a typed number, as the fields are read.
 static int32_t FieldInteger(ObjectNumber field) {
@@ -52,9 +63,18 @@ static void DiscardUnread(ConnectionRecord* client) {
     }
 }
 
-// Appends the payload of one data event to the received box.
+// Appends the payload of one data event to the received box, unless the
+// process is running out of address space. The box keeps every payload since
+// Start and has no length limit, and it is the one thing in the program that
+// grows with what arrives: the rich-text control under Wine keeps several
+// hundred bytes per character, so a sender of long payloads that never stops
+// filled a 32-bit process's 2 GB in two and a half minutes, after which a
+// failed allocation aborted the program. Such a payload is dropped instead,
+// as the network library drops a datagram it has no memory for; a new run
+// (Stop, Start) empties the box and shows again.
 static void ShowReceived(ConnectionRecord* client) {
-    void* block = MemoryAllocate(kReceiveBlockSize);
+    void* block = PlatformAddressSpaceRoom(gShowHeadroom) ? MemoryAllocate(kReceiveBlockSize)
+                                                          : nullptr;
     if (!block) {
         DiscardUnread(client);
         return;

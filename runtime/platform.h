@@ -32,6 +32,12 @@ void PlatformHeapFailAfter(PlatformHeap* heap, int64_t allowed);
 // SIZE_MAX (the initial value) lets every size through.
 void PlatformHeapFailLargerThan(PlatformHeap* heap, size_t limit);
 
+// --- Address space -------------------------------------------------------
+// Whether the process could still reserve one block of size bytes of
+// address space now (nothing is kept): false when its address space is too
+// full, or too broken up, for one. What a 32-bit process runs out of first.
+bool PlatformAddressSpaceRoom(size_t size);
+
 // --- Re-entrant lock -----------------------------------------------------
 // Embedded in records; the owning thread may enter it again.
 struct ReentrantLock {

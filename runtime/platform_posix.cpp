@@ -5,6 +5,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -125,6 +126,14 @@ void PlatformHeapFailAfter(PlatformHeap* heap, int64_t allowed) {
 
 void PlatformHeapFailLargerThan(PlatformHeap* heap, size_t limit) {
     if (heap) heap->budget.failLargerThan = limit;
+}
+
+bool PlatformAddressSpaceRoom(size_t size) {
+    // Inaccessible and never backed: addresses only, given back at once.
+    void* probe = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (probe == MAP_FAILED) return false;
+    munmap(probe, size);
+    return true;
 }
 
 static_assert(sizeof(pthread_mutex_t) <= sizeof(ReentrantLock::storage));

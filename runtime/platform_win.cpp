@@ -68,6 +68,15 @@ void PlatformHeapFailLargerThan(PlatformHeap* heap, size_t limit) {
     if (heap) heap->budget.failLargerThan = limit;
 }
 
+bool PlatformAddressSpaceRoom(size_t size) {
+    // Reserved only, never committed: no memory is taken, and the addresses
+    // go back at once.
+    void* probe = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+    if (!probe) return false;
+    VirtualFree(probe, 0, MEM_RELEASE);
+    return true;
+}
+
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(ReentrantLock::storage));
 
 static CRITICAL_SECTION* Section(ReentrantLock* lock) {

@@ -1,10 +1,8 @@
 """The program's three messages, and closing and stopping around them."""
 import subprocess
 import time
-import unittest
 
 import testbed
-from testbed import Session
 
 START, STOP, SEND, BOX = 5, 6, 8, 11
 FIELD_IP, FIELD_PORT = 2, 4
@@ -12,25 +10,15 @@ TITLE = "Virtual Q7700-Ethernet demo"
 BUSY = "Порт %d занят. Вероятно, его использует другая программа."
 
 
-@testbed.skip_unless_namespaces
-class Messages(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.bed = testbed.TestBed("messages")
-        cls.bed.up()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.down()
+class Messages(testbed.BedTestCase):
+    bed_tag = "messages"
 
     def setUp(self):
-        self.session = Session(self.bed)
-        self.driver = self.session.driver
+        self.open_session()
 
     def tearDown(self):
-        if self.driver.call("nomsgbox") == ["ok", "1"]:
+        if self.session.program.poll() is None and self.driver.call("nomsgbox") == ["ok", "1"]:
             self.driver.ok("msgbox-ok")
-        self.session.end()
 
     def hold_port(self, port):
         """Another program on the operator host that has the port bound."""
@@ -114,37 +102,118 @@ class Messages(unittest.TestCase):
         self.assertLess(time.monotonic() - start, 2.0)
         self.driver.ok("msgbox-ok")
 
-    def test_closing_while_the_worker_is_blocked_in_its_message_exits_with_code_0(self):
-        self.driver.ok("foreground")
-        self.driver.set_text(FIELD_PORT, "65536")
+    def test_port_taken_between_two_runs_busy_message_then_a_run_that_receives(self):
+        self.session.start()
+        testbed.device_send(self.bed, "--send", "first")
+        self.session.wait_text(BOX, "first")
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        self.session.wait_released()
+        holder = self.hold_port(2048)
         self.session.click(START)
-        self.session.message_box()
-        code, seconds = self.session.close_window()
-        self.assertEqual(code, 0)
-        self.assertLess(seconds, 3.0)
+        title, text, _, _ = self.session.message_box()
+        self.assertEqual((title, text), (TITLE, BUSY % 2048))
+        self.driver.ok("msgbox-ok")
+        self.driver.wait_until(lambda: self.driver.call("nomsgbox") == ["ok", "0"], 10,
+                               "the message to close")
+        holder.kill()
+        holder.wait()
+        self.session.click(STOP)
+        self.session.wait_state(START, True, True)
+        self.session.start()
+        testbed.device_send(self.bed, "--send", "second")
+        # Each new worker clears the box first, the one that found the port
+        # taken too.
+        self.session.wait_text(BOX, "second")
+
+    def open_worker_message(self, which, owned):
+        """Makes the worker show one of its messages: the busy port (after
+        which it ends) or the failed connection (after which it polls on);
+        owned by the panel when the panel is in front, else with no owner."""
+        self.driver.ok("activate" if owned else "foreground")
+        if which == "busy":
+            self.driver.set_text(FIELD_PORT, "65536")
+            self.session.click(START)
+        else:
+            self.driver.set_text(FIELD_IP, "no such host!")
+            self.session.start()
+            for _attempt in range(5):  # a press can be lost (see above)
+                self.session.click(SEND)
+                if self.driver.call("msgbox", 3000)[0] == "ok":
+                    break
+        _, text, box_owned, _ = self.session.message_box()
+        self.assertEqual(text, BUSY % 65536 if which == "busy" else "Невозможно подключиться!")
+        self.assertEqual(box_owned, owned)
+
+    def press_close_box_until_the_program_ends(self, presses=10):
+        """Presses the close box again and again; the exit code and seconds
+        from the first accepted press, or None while every press is refused."""
+        first = None
+        for _ in range(presses):
+            answer = self.driver.call("close")
+            if answer == ["ok"] and first is None:
+                first = time.monotonic()
+            elif answer != ["ok"]:
+                # Refused while the window is disabled, or gone once it ended.
+                self.assertIn(answer, (["error", "window", "disabled"], ["error", "no", "window"]))
+                if answer == ["error", "no", "window"]:
+                    break
+            if self.session.program.poll() is not None:
+                break
+            time.sleep(0.05)
+        if first is None:
+            return None
+        code = self.session.program.wait(10)
+        return code, time.monotonic() - first
+
+    def test_close_box_while_a_message_of_the_worker_is_open_always_ends_with_code_0(self):
+        for round_ in range(2):
+            for which in ("busy", "connect"):
+                for owned in (False, True):
+                    with self.subTest(round=round_, message=which, owned=owned):
+                        if self.session.program.poll() is not None:
+                            self.open_session()
+                        self.open_worker_message(which, owned)
+                        ended = self.press_close_box_until_the_program_ends()
+                        if owned:
+                            # No press reaches a window that its box holds;
+                            # once the box is dismissed, the close box works.
+                            self.assertIsNone(ended)
+                            self.assertIsNone(self.session.program.poll())
+                            self.driver.ok("msgbox-ok")
+                            self.driver.wait_until(
+                                lambda: self.driver.call("nomsgbox") == ["ok", "0"], 10,
+                                "the message to close")
+                            ended = self.press_close_box_until_the_program_ends()
+                        self.assertIsNotNone(ended, "no press of the close box was taken")
+                        code, seconds = ended
+                        print("\nclose box, %s message %s: exit code %d after %.2f s" % (
+                            which, "owned" if owned else "without owner", code, seconds))
+                        self.assertEqual(code, 0)
+                        # The close waits at most 1000 ms for a worker that is
+                        # blocked in its message, then ends the process anyway.
+                        self.assertLess(seconds, 3.0)
 
 
-@testbed.skip_unless_namespaces
-class NetworkStartFailure(unittest.TestCase):
+class NetworkStartFailure(testbed.BedTestCase):
+    bed_tag = "netfail"
+    with_device = False
+
     def test_one_message_no_window_and_exit_code_0(self):
         program = testbed.PATHS["netfail_program"]
         if not program:
             self.skipTest("no test build with a failing sockets layer")
-        with testbed.TestBed("netfail", with_device=False) as bed:
-            process = bed.start_program(program=program)
-            driver = testbed.Driver(bed)
-            try:
-                title, text, owned, boxes = None, None, None, 0
-                answer = driver.call("msgbox-any", 30000)
-                self.assertEqual(answer[0], "ok", answer)
-                title, text = driver.decode(answer[1]), driver.decode(answer[2])
-                self.assertEqual(title, TITLE)
-                self.assertEqual(text, "Проблемы инициализации сетевого адаптера. "
-                                       "Программа будет закрыта.")
-                self.assertEqual(answer[3], "0")  # no owner
-                self.assertEqual(driver.call("count-boxes"), ["ok", "1"])
-                self.assertEqual(driver.call("find", 0)[0], "error")  # no main window
-                driver.ok("msgbox-ok")
-                self.assertEqual(process.wait(10), 0)
-            finally:
-                driver.close()
+        process = self.bed.start_program(program=program)
+        driver = testbed.Driver(self.bed)
+        self.addCleanup(driver.close)
+        answer = driver.call("msgbox-any", 30000)
+        self.assertEqual(answer[0], "ok", answer)
+        title, text = driver.decode(answer[1]), driver.decode(answer[2])
+        self.assertEqual(title, TITLE)
+        self.assertEqual(text, "Проблемы инициализации сетевого адаптера. "
+                               "Программа будет закрыта.")
+        self.assertEqual(answer[3], "0")  # no owner
+        self.assertEqual(driver.call("count-boxes"), ["ok", "1"])
+        self.assertEqual(driver.call("find", 0)[0], "error")  # no main window
+        driver.ok("msgbox-ok")
+        self.assertEqual(process.wait(10), 0)

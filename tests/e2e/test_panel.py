@@ -1,9 +1,7 @@
 """The panel as the operator sees it: layout, texts, idle and running states."""
 import os
-import unittest
 
 import testbed
-from testbed import Session
 
 START, STOP, SEND = 5, 6, 8
 FIELD_IP, FIELD_PORT, FIELD_MESSAGE, FIELD_CODE1, FIELD_CODE2 = 2, 4, 7, 13, 14
@@ -38,23 +36,11 @@ RUNNING = {START: (False, True), STOP: (True, True), FIELD_IP: (True, False),
            FIELD_PORT: (True, False), SEND: (True, True)}
 
 
-@testbed.skip_unless_namespaces
-class Panel(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.bed = testbed.TestBed("panel")
-        cls.bed.up()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.down()
+class Panel(testbed.BedTestCase):
+    bed_tag = "panel"
 
     def setUp(self):
-        self.session = Session(self.bed)
-        self.driver = self.session.driver
-
-    def tearDown(self):
-        self.session.end()
+        self.open_session()
 
     def test_layout_and_russian_texts_show_on_an_english_system(self):
         self.assertEqual(self.driver.ok("client"), ["300", "250"])
@@ -94,13 +80,11 @@ class Panel(unittest.TestCase):
         self.assertLess(seconds, 5)
 
 
-@testbed.skip_unless_namespaces
-class RussianSystem(unittest.TestCase):
+class RussianSystem(testbed.BedTestCase):
+    bed_tag = "russian"
+    with_device = False
+
     def test_texts_are_the_same_under_a_russian_locale(self):
-        with testbed.TestBed("russian", with_device=False) as bed:
-            session = Session(bed, locale="ru_RU.UTF-8")
-            try:
-                for number, (_, _, _, _, text) in LAYOUT.items():
-                    self.assertEqual(session.driver.text(number), text)
-            finally:
-                session.end()
+        self.open_session(locale="ru_RU.UTF-8")
+        for number, (_, _, _, _, text) in LAYOUT.items():
+            self.assertEqual(self.driver.text(number), text)

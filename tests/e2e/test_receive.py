@@ -1,30 +1,17 @@
 """What the received box shows of the datagrams the device sends."""
-import unittest
-
+import shown_text
 import testbed
-from testbed import Session, device_send
+from testbed import device_send
 
 START, STOP, SEND, BOX = 5, 6, 8, 11
 
 
-@testbed.skip_unless_namespaces
-class Receiving(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.bed = testbed.TestBed("receive")
-        cls.bed.up()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bed.down()
+class Receiving(testbed.BedTestCase):
+    bed_tag = "receive"
 
     def setUp(self):
-        self.session = Session(self.bed)
-        self.driver = self.session.driver
+        self.open_session()
         self.session.start()
-
-    def tearDown(self):
-        self.session.end()
 
     def raw(self, data):
         device_send(self.bed, "--raw-hex", data.hex() or "-")
@@ -46,6 +33,16 @@ class Receiving(unittest.TestCase):
     def test_cyrillic_payload_shows_as_its_letters(self):
         device_send(self.bed, "--send", "Привет")
         self.session.wait_text(BOX, "Привет")
+
+    def test_every_byte_value_reads_back_as_the_flood_check_expects(self):
+        # 0x01-0xFF in one payload, 0x98 (no character in Windows-1251) and
+        # a lone LF and CR (0x0B and 0x0C lie between them) among them.
+        payload = bytes(range(1, 256))
+        self.raw(b"\x10\xff\x00\x05\x10" + payload)
+        expected = shown_text.read_back(payload)
+        self.assertEqual(expected.count(b"\r\n"), 2)
+        self.driver.wait_until(lambda: self.driver.raw_text(BOX) == expected, 10,
+                               "the box to read %r (reads %r)" % (expected, self.driver.raw_text(BOX)))
 
     def test_box_is_kept_on_stop_and_cleared_by_a_new_worker(self):
         device_send(self.bed, "--send", "kept")

@@ -25,6 +25,21 @@ PATHS = {"program": None, "netfail_program": None, "driver": None, "peer": None,
          "prefix": None, "work": None, "loader": "/usr/lib/wine/wine64"}
 
 
+def add_path_arguments(parser):
+    """The command-line options that fill PATHS, as run_e2e.py takes them."""
+    for name in ("program", "driver", "peer", "prefix", "work"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--netfail-program", default=None)
+    parser.add_argument("--loader", default=os.environ.get("WINELOADER", "/usr/lib/wine/wine64"))
+
+
+def set_paths(args):
+    for name in PATHS:
+        value = getattr(args, name)
+        PATHS[name] = os.path.abspath(value) if value else None
+    os.makedirs(PATHS["work"], exist_ok=True)
+
+
 def can_make_namespaces():
     if os.geteuid() != 0 or shutil.which("ip") is None:
         return False
@@ -98,6 +113,12 @@ class Driver:
     def text(self, control):
         return self.decode(self.ok("text", control)[0])
 
+    def raw_text(self, control):
+        """The control's text as Windows-1251 bytes, undecoded (0x98 has no
+        character in Python's table)."""
+        hex_text = self.ok("text", control)[0]
+        return b"" if hex_text == "-" else bytes.fromhex(hex_text)
+
     def set_text(self, control, text):
         self.ok("settext", control, self.encode(text))
 
@@ -132,6 +153,7 @@ class TestBed:
         self.device = "q-dev-" + suffix
         self.with_device = with_device
         self.processes = []
+        self.device_processes = []
         self.prefix = os.path.join(PATHS["work"], "prefix-" + tag)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", WINELOADER=PATHS["loader"])
@@ -147,16 +169,7 @@ class TestBed:
         run("ip", "netns", "add", self.operator)
         run("ip", "-n", self.operator, "link", "set", "lo", "up")
         if self.with_device:
-            run("ip", "netns", "add", self.device)
-            veth_op, veth_dev = "qo%d" % os.getpid(), "qd%d" % os.getpid()
-            run("ip", "link", "add", veth_op[:15], "type", "veth", "peer", "name", veth_dev[:15])
-            run("ip", "link", "set", veth_op[:15], "netns", self.operator)
-            run("ip", "link", "set", veth_dev[:15], "netns", self.device)
-            run("ip", "-n", self.operator, "addr", "add", OPERATOR_ADDRESS + "/24", "dev", veth_op[:15])
-            run("ip", "-n", self.device, "addr", "add", DEVICE_ADDRESS + "/24", "dev", veth_dev[:15])
-            run("ip", "-n", self.device, "link", "set", "lo", "up")
-            run("ip", "-n", self.operator, "link", "set", veth_op[:15], "up")
-            run("ip", "-n", self.device, "link", "set", veth_dev[:15], "up")
+            self.add_device()
         # A copy of the build's prefix: making a new one takes far longer.
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             shutil.rmtree(self.prefix, ignore_errors=True)
@@ -168,6 +181,42 @@ class TestBed:
         subprocess.run(["ip", "netns", "exec", self.operator, PATHS["loader"], "wineboot"],
                        env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=120)
+
+    def add_device(self):
+        """The device host and its link to the operator host."""
+        run("ip", "netns", "add", self.device)
+        veth_op, veth_dev = "qo%d" % os.getpid(), "qd%d" % os.getpid()
+        run("ip", "link", "add", veth_op[:15], "type", "veth", "peer", "name", veth_dev[:15])
+        run("ip", "link", "set", veth_op[:15], "netns", self.operator)
+        run("ip", "link", "set", veth_dev[:15], "netns", self.device)
+        run("ip", "-n", self.operator, "addr", "add", OPERATOR_ADDRESS + "/24", "dev", veth_op[:15])
+        run("ip", "-n", self.device, "addr", "add", DEVICE_ADDRESS + "/24", "dev", veth_dev[:15])
+        run("ip", "-n", self.device, "link", "set", "lo", "up")
+        run("ip", "-n", self.operator, "link", "set", veth_op[:15], "up")
+        run("ip", "-n", self.device, "link", "set", veth_dev[:15], "up")
+
+    def remove_device(self, timeout=10):
+        """The device host vanishes: its processes end and its namespace is
+        deleted, which takes the link with it, so the operator host has no
+        route there any more. Returns once the operator's end of the link is
+        gone (the kernel removes it a moment after the namespace)."""
+        for process in self.device_processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        subprocess.run(["ip", "netns", "del", self.device], capture_output=True)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            links = subprocess.run(["ip", "-n", self.operator, "-o", "link", "show", "type", "veth"],
+                                   capture_output=True, text=True).stdout
+            if not links.strip():
+                return
+            time.sleep(0.02)
+        raise RuntimeError("the link to the device host outlived its namespace")
+
+    def device_present(self):
+        names = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
+        return any(line.split()[0] == self.device for line in names.splitlines() if line.strip())
 
     def down(self):
         for process in self.processes:
@@ -193,6 +242,7 @@ class TestBed:
         kwargs.setdefault("stderr", subprocess.DEVNULL)
         process = subprocess.Popen(["ip", "netns", "exec", self.device] + list(args), **kwargs)
         self.processes.append(process)
+        self.device_processes.append(process)
         return process
 
     def start_program(self, locale="en_US.UTF-8", program=None):
@@ -261,11 +311,24 @@ class Session:
 
     def wait_listening(self, port=2048, timeout=10):
         """Waits until the worker has its UDP server bound on the operator host."""
-        def bound():
-            out = subprocess.run(["ip", "netns", "exec", self.bed.operator, "ss", "-Hlun",
-                                  "sport = :%d" % port], capture_output=True, text=True).stdout
-            return out.strip() != ""
-        self.driver.wait_until(bound, timeout, "the program to listen on port %d" % port)
+        self.driver.wait_until(lambda: self.listening(port), timeout,
+                               "the program to listen on port %d" % port)
+
+    def listening(self, port=2048):
+        out = subprocess.run(["ip", "netns", "exec", self.bed.operator, "ss", "-Hlun",
+                              "sport = :%d" % port], capture_output=True, text=True).stdout
+        return out.strip() != ""
+
+    def stop_timed(self, timeout_ms=10000):
+        """Presses Stop; the milliseconds until Start showed enabled and until
+        the panel answered again, timed by the driver beside the window."""
+        shown, answered = self.driver.ok("click-until-shown", 6, 5, timeout_ms)
+        return int(shown), int(answered)
+
+    def wait_released(self, port=2048, timeout=10):
+        """Waits until the worker has closed its server: it has ended."""
+        self.driver.wait_until(lambda: not self.listening(port), timeout,
+                               "the program to close port %d" % port)
 
     def start(self):
         """Presses Start and waits for the worker's server."""
@@ -310,7 +373,158 @@ class Session:
             self.program.wait()
 
 
+def process_memory(pid):
+    """Memory of a process as Linux counts it, in bytes: "private" (the pages
+    that are its alone and written, the nearest to Windows' private bytes)
+    and "resident". None once the process has gone."""
+    try:
+        with open("/proc/%d/smaps_rollup" % pid) as rollup:
+            fields = dict(line.split(":", 1) for line in rollup if ":" in line)
+    except OSError:
+        return None
+
+    def kib(name):
+        return int(fields.get(name, "0 kB").split()[0]) * 1024
+
+    return {"private": kib("Private_Dirty"), "resident": kib("Rss")}
+
+
+class Traffic:
+    """traffic.py sending to the program from the device host. Its datagrams
+    are fixed by the plan. sent_before() tells which were sent before it was
+    called (from the reports the sender makes five times a second); summary()
+    stops it, if it still runs, and gives its final report.
+    shown_text.Stream takes either."""
+
+    SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "traffic.py")
+
+    def __init__(self, bed, plan, rate, seconds=0, ports=1, first_index=0):
+        self.plan = plan
+        self.first_index = first_index
+        args = ["python3", self.SCRIPT, "--to", OPERATOR_ADDRESS, "--rate", rate,
+                "--seconds", seconds, "--ports", ports, "--seed", plan.seed,
+                "--sizes", plan.sizes, "--body", plan.body, "--first-index", first_index,
+                "--progress", 0.2]
+        self.process = bed.device_popen([str(a) for a in args], stdout=subprocess.PIPE)
+        self._progress = {"next_index": first_index, "failed": []}
+        self._reports = 0
+        self._changed = threading.Condition()
+        self._summary = None
+        self._records = queue.Queue()
+        self._ready = threading.Event()
+        self._done = threading.Event()
+        threading.Thread(target=self._pump, daemon=True).start()
+        if not self._ready.wait(30):
+            raise RuntimeError("the traffic sender did not start")
+
+    def _pump(self):
+        for line in iter(self.process.stdout.readline, b""):
+            try:
+                record = json.loads(line)
+            except ValueError:
+                continue
+            event = record.get("event")
+            if event == "ready":
+                self._ready.set()
+            elif event == "progress":
+                with self._changed:
+                    self._progress = record
+                    self._reports += 1
+                    self._changed.notify_all()
+            elif event == "done":
+                self._summary = record
+                self._done.set()
+        self._done.set()
+        with self._changed:
+            self._changed.notify_all()
+
+    def running(self):
+        return self.process.poll() is None
+
+    def sent_before(self, timeout=10):
+        """What had been sent when the call was made, or later: the second
+        report after the call (the first may have been made before it)."""
+        with self._changed:
+            wanted = self._reports + 2
+            if not self._changed.wait_for(
+                    lambda: self._reports >= wanted or self._done.is_set(), timeout):
+                raise RuntimeError("the traffic sender stopped reporting")
+            if self._summary is not None:
+                return self._summary
+            return {"first_index": self.first_index, "next_index": self._progress["next_index"],
+                    "failed": self._progress["failed"]}
+
+    def summary(self, timeout=60):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+        self._done.wait(timeout)
+        self.process.wait(timeout)
+        if self._summary is None:
+            raise RuntimeError("the traffic sender gave no summary")
+        return self._summary
+
+    def finish(self, timeout=600):
+        """Waits for a sender with a time or count limit to end by itself."""
+        self.process.wait(timeout)
+        return self.summary()
+
+
+class MemoryWatch:
+    """Samples a process's private memory on a thread, several times a
+    second, until stopped: the first, the last and the peak sample."""
+
+    def __init__(self, pid, interval=0.2):
+        self.pid = pid
+        self.interval = interval
+        first = process_memory(pid)
+        self.first = self.last = self.peak = first["private"] if first else 0
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    def _run(self):
+        while not self._stop.wait(self.interval):
+            self.sample()
+
+    def sample(self):
+        memory = process_memory(self.pid)
+        if memory:
+            self.last = memory["private"]
+            self.peak = max(self.peak, self.last)
+        return self.last
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join()
+        self.sample()
+        return self
+
+
 def screenshot(path):
     """The Xvfb screen, trimmed to what is on it (the program's window)."""
     subprocess.run(["import", "-window", "root", path], capture_output=True, timeout=30)
     subprocess.run(["convert", path, "-trim", "+repage", path], capture_output=True, timeout=30)
+
+
+class BedTestCase(unittest.TestCase):
+    """A test class with a test bed of its own, made before its first test and
+    taken down after its last (also when making it failed half way), or
+    skipped where namespaces cannot be made. Subclasses name the bed."""
+    bed_tag = None      # names the namespaces and the Wine prefix copy
+    with_device = True  # whether the device host is there
+
+    @classmethod
+    def setUpClass(cls):
+        if not can_make_namespaces():
+            raise unittest.SkipTest("needs root to create network namespaces; the end-to-end "
+                                    "tests were not run")
+        cls.bed = TestBed(cls.bed_tag or cls.__name__.lower(), with_device=cls.with_device)
+        cls.addClassCleanup(cls.bed.down)
+        cls.bed.up()
+
+    def open_session(self, **kwargs):
+        """Starts the program with a driver for this test; ended after it."""
+        self.session = Session(self.bed, **kwargs)
+        self.driver = self.session.driver
+        self.addCleanup(self.session.end)
+        return self.session

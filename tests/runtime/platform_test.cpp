@@ -31,6 +31,18 @@ TEST(PlatformHeap, DestroyReleasesBlocksStillHeld) {
     PlatformHeapDestroy(heap);
 }
 
+TEST(PlatformAddressSpace, RoomForABlockThatFitsButNotForMoreThanTheAddressSpace) {
+    EXPECT_TRUE(PlatformAddressSpaceRoom(size_t{64} << 20));
+    // More than any process's address space (half of all addresses).
+    EXPECT_FALSE(PlatformAddressSpaceRoom(SIZE_MAX / 2 + 1));
+    // Asking takes nothing: in a 32-bit process (2 or 4 GB), blocks that
+    // would fill its address space twice over if they were kept. (A 64-bit
+    // one has too much of it to fill cheaply: Wine takes a second per 16 TB.)
+    if (sizeof(void*) == 4) {
+        for (int i = 0; i < 32; ++i) ASSERT_TRUE(PlatformAddressSpaceRoom(size_t{256} << 20)) << i;
+    }
+}
+
 TEST(PlatformHeap, InjectedFailureLeavesTheOldBlockIntact) {
     PlatformHeap* heap = PlatformHeapCreate(4096);
     auto* block = static_cast<char*>(PlatformHeapAllocate(heap, 8));

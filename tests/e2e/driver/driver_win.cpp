@@ -27,12 +27,20 @@
 //                           when the operator switches to another program
 //   activate                bring the program's window to the front again
 //   threads                 -> ok N: threads the program's process has now
+//   click-until-shown ID OTHER MS
+//                           press button ID as click does, wait up to MS for control
+//                           OTHER to be visible and enabled, then for the main
+//                           window's thread to answer a message again
+//                           -> ok SHOWNMS ANSWEREDMS (or error timed out ELAPSEDMS)
+//   ping MS                 -> ok 0|1: whether the main window's thread answered a
+//                           message within MS (a hung panel does not)
 //   quit
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -240,6 +248,12 @@ void Run(char* line) {
         bool front = WaitFor(2000, [] { return GetForegroundWindow() == gMain; });
         return Answer(front ? "ok" : "error not in front");
     }
+    if (name == "ping") {
+        UINT timeout = arg1 ? static_cast<UINT>(std::strtoul(arg1, nullptr, 10)) : 1000;
+        DWORD_PTR result = 0;
+        bool answered = SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0;
+        return Answer(answered ? "ok 1" : "ok 0");
+    }
     if (name == "client") {
         RECT r;
         GetClientRect(gMain, &r);
@@ -285,6 +299,37 @@ void Run(char* line) {
         MapWindowPoints(nullptr, gMain, reinterpret_cast<POINT*>(&r), 2);
         return Answer("ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                       std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
+    }
+    if (name == "click-until-shown") {
+        char* arg3 = std::strtok(nullptr, " \r\n");
+        HWND other = arg2 ? Control(arg2) : nullptr;
+        if (!other) return Answer("error no control");
+        if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
+            return Answer("error not clickable");
+        DWORD timeout = arg3 ? std::strtoul(arg3, nullptr, 10) : 5000;
+        // Timed here, beside the window, so that no round trip to the test
+        // is counted; polled every millisecond.
+        LARGE_INTEGER frequency, start, now;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        PostMessageW(control, BM_CLICK, 0, 0);
+        auto elapsedMs = [&] {
+            QueryPerformanceCounter(&now);
+            return static_cast<long long>((now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+        };
+        bool shown = false;
+        while (!(shown = IsWindowVisible(other) && IsWindowEnabled(other)) &&
+               elapsedMs() < static_cast<long long>(timeout))
+            Sleep(1);
+        long long shownMs = elapsedMs();
+        if (!shown) return Answer("error timed out " + std::to_string(shownMs));
+        // The handler that showed it may still be busy (waiting for a thread,
+        // say): the panel has answered once its thread takes messages again.
+        DWORD_PTR result = 0;
+        UINT left = static_cast<UINT>(std::max(1LL, static_cast<long long>(timeout) - shownMs));
+        if (!SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, left, &result))
+            return Answer("error timed out " + std::to_string(elapsedMs()));
+        return Answer("ok " + std::to_string(shownMs) + " " + std::to_string(elapsedMs()));
     }
     if (name == "click") {
         if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
