@@ -131,6 +131,21 @@ TEST_F(EditorTextTest, AppendsInQuickSuccessionAreDrawnOnceTheGapHasPassed) {
     EXPECT_FALSE(GetUpdateRect(box, nullptr, FALSE)); // everything has been drawn
 }
 
+TEST_F(EditorTextTest, RepaintGapGrowsToFourTimesWhatTheLastRepaintTook) {
+    HWND box = CreateBox();
+    NoteEditorPaintCost(box, WM_PAINT, 0);
+    NoteEditorPaintCost(box, WM_NCPAINT, 0);
+    EXPECT_EQ(EditorRepaintGapMs(box), kEditorRepaintGapMs);
+    NoteEditorPaintCost(box, WM_PAINT, 5); // cheap drawing keeps the shortest gap
+    NoteEditorPaintCost(box, WM_NCPAINT, 4);
+    EXPECT_EQ(EditorRepaintGapMs(box), kEditorRepaintGapMs);
+    NoteEditorPaintCost(box, WM_PAINT, 20); // a long text above the view
+    EXPECT_EQ(EditorRepaintGapMs(box), 4u * (20 + 4));
+    NoteEditorPaintCost(box, WM_PAINT, 5000); // one stall counts as a quarter of a second
+    NoteEditorPaintCost(box, WM_NCPAINT, 0);
+    EXPECT_EQ(EditorRepaintGapMs(box), 4u * 250);
+}
+
 TEST_F(EditorTextTest, HiddenBoxStaysHiddenWhenAppendedTo) {
     HWND box = CreateBox();
     GadgetSetText(11, "a");

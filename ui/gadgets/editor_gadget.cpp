@@ -178,10 +178,19 @@ LRESULT CALLBACK EditorProc(HWND control, UINT message, WPARAM wParam, LPARAM lP
             return result;
         }
         break;
-    case WM_NCPAINT:
+    case WM_NCPAINT: {
+        DWORD start = GetTickCount();
         Forward(control, message, wParam, lParam);
         if (ThemedControls()) PaintThemedBorder(control);
+        NoteEditorPaintCost(control, message, GetTickCount() - start);
         return 0;
+    }
+    case WM_PAINT: {
+        DWORD start = GetTickCount();
+        LRESULT result = Forward(control, message, wParam, lParam);
+        NoteEditorPaintCost(control, message, GetTickCount() - start);
+        return result;
+    }
     default:
         break;
     }
