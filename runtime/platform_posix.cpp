@@ -7,10 +7,10 @@
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -156,10 +156,10 @@ void LockLeave(ReentrantLock* lock) { pthread_mutex_unlock(Mutex(lock)); }
 uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
 uint32_t TickCountMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+    // The steady clock is the monotonic one here, as the tick count is.
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 void ThreadYield() {
