@@ -49,9 +49,12 @@ static void RunEventLoop() {
         int32_t event = EventWaitForever();
         ObjectNumber gadget = EventGadgetNumber();
         if (event == EVENT_GADGET) {
-            if (gadget == ButtonStart) OnStartPressed();
-            else if (gadget == ButtonStop) OnStopPressed();
-            else if (gadget == ButtonSend) OnSendPressed();
+            if (gadget == ButtonStart)
+                OnStartPressed();
+            else if (gadget == ButtonStop)
+                OnStopPressed();
+            else if (gadget == ButtonSend)
+                OnSendPressed();
         }
         if (event == EVENT_CLOSE_WINDOW) return;
     }

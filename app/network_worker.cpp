@@ -25,7 +25,9 @@ constexpr int32_t kPollPauseMs = 10;
 constexpr size_t kDefaultShowHeadroom = size_t{64} << 20;
 static std::atomic<size_t> gShowHeadroom{kDefaultShowHeadroom};
 
-void SetShowHeadroom(size_t bytes) { gShowHeadroom = bytes ? bytes : kDefaultShowHeadroom; }
+void SetShowHeadroom(size_t bytes) {
+    gShowHeadroom = bytes ? bytes : kDefaultShowHeadroom;
+}
 
 // The low 32 bits of a typed number, as the fields are read.
 static int32_t FieldInteger(ObjectNumber field) {
@@ -73,8 +75,8 @@ static void DiscardUnread(ConnectionRecord* client) {
 // as the network library drops a datagram it has no memory for; a new run
 // (Stop, Start) empties the box and shows again.
 static void ShowReceived(ConnectionRecord* client) {
-    void* block = PlatformAddressSpaceRoom(gShowHeadroom) ? MemoryAllocate(kReceiveBlockSize)
-                                                          : nullptr;
+    void* block =
+        PlatformAddressSpaceRoom(gShowHeadroom) ? MemoryAllocate(kReceiveBlockSize) : nullptr;
     if (!block) {
         DiscardUnread(client);
         return;

@@ -23,4 +23,6 @@ void OnStopPressed() {
     if (ThreadRunning(WorkerThread) == 1) WaitForThread(WorkerThread, kWorkerStopWaitMs);
 }
 
-void OnSendPressed() { SendRequested = 1; }
+void OnSendPressed() {
+    SendRequested = 1;
+}

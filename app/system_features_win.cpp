@@ -15,7 +15,8 @@ static bool ThemesPossible() {
     version.dwOSVersionInfoSize = sizeof version;
     if (!GetVersionExA(&version)) return false;
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) return false;
-    return version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
+    return version.dwMajorVersion > 5 ||
+           (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
 }
 
 static int32_t ProbeThemedControls() {
@@ -29,7 +30,8 @@ static int32_t ProbeThemedControls() {
         auto getVersion = reinterpret_cast<GetVersionProc>(
             reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")));
         DllVersion info{sizeof(DllVersion), 0, 0, 0, 0};
-        if (!getVersion) commonControls = 1;
+        if (!getVersion)
+            commonControls = 1;
         else if (SUCCEEDED(getVersion(&info)))
             commonControls = (info.major & 0xFFFF) << 16 | (info.minor & 0xFFFF);
         FreeLibrary(comctl);

@@ -14,8 +14,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     windowClass.hInstance = instance;
     windowClass.lpszClassName = L"MinimalWindow";
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, L"MinimalWindow", L"minimal", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 300, 250, nullptr, nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"MinimalWindow", L"minimal", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 300, 250, nullptr, nullptr, instance, nullptr);
     ShowWindow(window, SW_SHOW);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

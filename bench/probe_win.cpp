@@ -106,9 +106,13 @@ template <typename Test> bool WaitFor(DWORD timeoutMs, DWORD stepMs, Test test) 
     }
 }
 
-HWND Control(int id) { return gMain ? GetDlgItem(gMain, id) : nullptr; }
+HWND Control(int id) {
+    return gMain ? GetDlgItem(gMain, id) : nullptr;
+}
 
-LRESULT BoxLength(HWND box) { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0); }
+LRESULT BoxLength(HWND box) {
+    return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+}
 
 void Watch(long long blockLength, int count, DWORD timeoutMs) {
     HWND box = Control(kBox);
@@ -124,7 +128,8 @@ void Watch(long long blockLength, int count, DWORD timeoutMs) {
         pollMs.push_back(ElapsedMs(before));
         long long now = NowUs();
         while (static_cast<int>(seen.size()) < count &&
-               static_cast<long long>(length) >= static_cast<long long>(seen.size() + 1) * blockLength)
+               static_cast<long long>(length) >=
+                   static_cast<long long>(seen.size() + 1) * blockLength)
             seen.push_back(now);
         Sleep(1);
     }
@@ -132,13 +137,15 @@ void Watch(long long blockLength, int count, DWORD timeoutMs) {
     double median = pollMs.empty() ? 0 : pollMs[pollMs.size() / 2];
     std::string line = "ok " + std::to_string(pollMs.size()) + " " +
                        std::to_string(static_cast<long long>(median * 1000.0));
-    for (long long time : seen) line += " " + std::to_string(time);
+    for (long long time : seen)
+        line += " " + std::to_string(time);
     Answer(line);
 }
 
 void Launch(const char* kind, DWORD timeoutMs, const char* path) {
     std::wstring command = L"\"";
-    for (const char* c = path; *c; ++c) command.push_back(static_cast<wchar_t>(*c));
+    for (const char* c = path; *c; ++c)
+        command.push_back(static_cast<wchar_t>(*c));
     command += L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -149,7 +156,8 @@ void Launch(const char* kind, DWORD timeoutMs, const char* path) {
                         &startup, &process))
         return Answer("error cannot start");
     bool panel = std::strcmp(kind, "panel") == 0;
-    bool shown = WaitFor(timeoutMs, 0, [&] { return FindShown(process.dwProcessId, panel) != nullptr; });
+    bool shown =
+        WaitFor(timeoutMs, 0, [&] { return FindShown(process.dwProcessId, panel) != nullptr; });
     double taken = ElapsedMs(begin);
     TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, 5000);
@@ -204,7 +212,8 @@ void Run(char* line) {
         LARGE_INTEGER begin;
         QueryPerformanceCounter(&begin);
         PostMessageW(stop, BM_CLICK, 0, 0);
-        bool idle = WaitFor(timeout, 1, [&] { return IsWindowVisible(start) && IsWindowEnabled(start); });
+        bool idle =
+            WaitFor(timeout, 1, [&] { return IsWindowVisible(start) && IsWindowEnabled(start); });
         // The panel shows idle before the main thread waits for the worker:
         // answered means the main thread takes messages again.
         DWORD_PTR result = 0;
@@ -224,6 +233,7 @@ int main() {
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
     timeBeginPeriod(1); // Sleep(1) polls at 1 ms, not at the default tick
     char line[4096];
-    while (std::fgets(line, sizeof line, stdin)) Run(line);
+    while (std::fgets(line, sizeof line, stdin))
+        Run(line);
     return 0;
 }

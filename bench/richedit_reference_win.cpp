@@ -41,7 +41,8 @@ int main() {
             }
         }
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
         std::puts("filled");
         std::fflush(stdout);
     }

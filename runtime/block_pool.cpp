@@ -20,7 +20,9 @@ constexpr int32_t kWord = sizeof(void*);
 // Keeps the first slot, and so every slot, aligned to the word.
 constexpr size_t kHeaderSize = (sizeof(PoolChunk) + kWord - 1) / kWord * kWord;
 
-static char* FirstSlot(PoolChunk* chunk) { return reinterpret_cast<char*>(chunk) + kHeaderSize; }
+static char* FirstSlot(PoolChunk* chunk) {
+    return reinterpret_cast<char*>(chunk) + kHeaderSize;
+}
 
 static void LinkFront(PoolChunk** list, PoolChunk* chunk) {
     chunk->previous = nullptr;
@@ -30,8 +32,10 @@ static void LinkFront(PoolChunk** list, PoolChunk* chunk) {
 }
 
 static void Unlink(PoolChunk** list, PoolChunk* chunk) {
-    if (chunk->previous) chunk->previous->next = chunk->next;
-    else *list = chunk->next;
+    if (chunk->previous)
+        chunk->previous->next = chunk->next;
+    else
+        *list = chunk->next;
     if (chunk->next) chunk->next->previous = chunk->previous;
     chunk->next = chunk->previous = nullptr;
 }
@@ -50,14 +54,17 @@ BlockPool* CreateBlockPool(int32_t blockSize, int32_t minimumPerChunk, int32_t m
 
 int32_t PoolNextChunkCapacity(const BlockPool* pool) {
     int32_t n = pool->totalBlocks / 16 / 16 * 16;
-    if (n < pool->minimumPerChunk) n = pool->minimumPerChunk;
-    else if (n > pool->maximumPerChunk) n = pool->maximumPerChunk;
+    if (n < pool->minimumPerChunk)
+        n = pool->minimumPerChunk;
+    else if (n > pool->maximumPerChunk)
+        n = pool->maximumPerChunk;
     return n;
 }
 
 static PoolChunk* NewChunk(const BlockPool* pool, int32_t capacity) {
     size_t bytes = static_cast<size_t>(capacity) * static_cast<size_t>(pool->slotSize);
-    if (bytes / static_cast<size_t>(pool->slotSize) != static_cast<size_t>(capacity)) return nullptr;
+    if (bytes / static_cast<size_t>(pool->slotSize) != static_cast<size_t>(capacity))
+        return nullptr;
     auto* chunk = static_cast<PoolChunk*>(ProgramHeapAllocate(kHeaderSize + bytes));
     if (chunk) chunk->capacity = capacity;
     return chunk;

@@ -79,14 +79,22 @@ Text Utf8ToCp1251(std::string_view utf8) {
     while (i < utf8.size()) {
         unsigned char lead = static_cast<unsigned char>(utf8[i]);
         if (lead == 0) break;
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2
-                                  : (lead >> 3) == 0x1E ? 3 : -1;
-        char32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+        int extra = lead < 0x80           ? 0
+                    : (lead >> 5) == 0x6  ? 1
+                    : (lead >> 4) == 0xE  ? 2
+                    : (lead >> 3) == 0x1E ? 3
+                                          : -1;
+        char32_t c = extra == 0   ? lead
+                     : extra == 1 ? lead & 0x1F
+                     : extra == 2 ? lead & 0x0F
+                                  : lead & 0x07;
         bool valid = extra >= 0 && i + extra < utf8.size();
         for (int k = 1; valid && k <= extra; ++k) {
             unsigned char next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) valid = false;
-            else c = (c << 6) | (next & 0x3F);
+            if ((next & 0xC0) != 0x80)
+                valid = false;
+            else
+                c = (c << 6) | (next & 0x3F);
         }
         if (!valid) {
             text.push_back('?');

@@ -15,7 +15,9 @@ void MemoryEnd() {
     gMemoryHeap = nullptr;
 }
 
-PlatformHeap* MemoryHeap() { return gMemoryHeap; }
+PlatformHeap* MemoryHeap() {
+    return gMemoryHeap;
+}
 
 void* MemoryAllocate(int32_t size) {
     if (size <= 0) return nullptr;

@@ -24,9 +24,11 @@ ObjectRegistry* CreateObjectRegistry(int32_t recordSize, int32_t initialSlots,
 
 void DestroyObjectRegistry(ObjectRegistry* registry) {
     if (!registry) return;
-    for (intptr_t n = 0; n < registry->slotCount; ++n) ProgramHeapFree(registry->slots[n]);
+    for (intptr_t n = 0; n < registry->slotCount; ++n)
+        ProgramHeapFree(registry->slots[n]);
     ProgramHeapFree(registry->slots);
-    while (void* record = ListFirst(&registry->dynamic)) RemoveListRecord(&registry->dynamic, record);
+    while (void* record = ListFirst(&registry->dynamic))
+        RemoveListRecord(&registry->dynamic, record);
     LockDestroy(&registry->lock);
     ProgramHeapFree(registry);
 }
@@ -95,7 +97,8 @@ void FreeAllObjects(ObjectRegistry* registry) {
     if (!registry->freeCallback) return;
     BeginObjectScan(registry);
     ObjectNumber number;
-    while (NextObject(registry, &number)) registry->freeCallback(number);
+    while (NextObject(registry, &number))
+        registry->freeCallback(number);
 }
 
 void BeginObjectScan(ObjectRegistry* registry) {
@@ -122,4 +125,6 @@ void* NextObject(ObjectRegistry* registry, ObjectNumber* number) {
     return nullptr;
 }
 
-void EndObjectScan(ObjectRegistry* registry) { LockLeave(&registry->lock); }
+void EndObjectScan(ObjectRegistry* registry) {
+    LockLeave(&registry->lock);
+}

@@ -23,13 +23,13 @@ using FreeCallback = void (*)(ObjectNumber number);
 
 struct ObjectRegistry {
     int32_t recordSize;
-    int32_t growthStep;   // initial slots, and the headroom added on growth
+    int32_t growthStep; // initial slots, and the headroom added on growth
     intptr_t slotCount;
-    void** slots;         // slot n: record of number n, or null if never obtained
-    RecordList dynamic;   // records of dynamic numbers, newest first
+    void** slots;       // slot n: record of number n, or null if never obtained
+    RecordList dynamic; // records of dynamic numbers, newest first
     FreeCallback freeCallback;
     intptr_t scanPosition;
-    void* scanCursor;     // next dynamic record of the running scan
+    void* scanCursor; // next dynamic record of the running scan
     ReentrantLock lock;
 };
 
@@ -66,4 +66,6 @@ void* NextObject(ObjectRegistry* registry, ObjectNumber* number);
 void EndObjectScan(ObjectRegistry* registry);
 
 // The in-use marker of a record.
-inline intptr_t RecordMarker(const void* record) { return *static_cast<const intptr_t*>(record); }
+inline intptr_t RecordMarker(const void* record) {
+    return *static_cast<const intptr_t*>(record);
+}

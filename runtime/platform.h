@@ -50,13 +50,13 @@ void LockLeave(ReentrantLock* lock);
 
 // Holds a lock for a scope.
 class LockGuard {
-public:
+  public:
     explicit LockGuard(ReentrantLock* lock) : lock_(lock) { LockEnter(lock_); }
     ~LockGuard() { LockLeave(lock_); }
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
 
-private:
+  private:
     ReentrantLock* lock_;
 };
 

@@ -40,8 +40,10 @@ static void Link(PlatformHeap* heap, BlockHeader* header) {
 }
 
 static void Unlink(PlatformHeap* heap, BlockHeader* header) {
-    if (header->previous) header->previous->next = header->next;
-    else heap->blocks = header->next;
+    if (header->previous)
+        header->previous->next = header->next;
+    else
+        heap->blocks = header->next;
     if (header->next) header->next->previous = header->previous;
 }
 
@@ -91,7 +93,8 @@ void* PlatformHeapReAllocate(PlatformHeap* heap, void* block, size_t size) {
         pthread_mutex_unlock(&heap->mutex);
         return nullptr;
     }
-    if (size > oldSize) std::memset(reinterpret_cast<char*>(grown + 1) + oldSize, 0, size - oldSize);
+    if (size > oldSize)
+        std::memset(reinterpret_cast<char*>(grown + 1) + oldSize, 0, size - oldSize);
     grown->size = size;
     Link(heap, grown);
     heap->liveBytes += size - oldSize;
@@ -130,7 +133,8 @@ void PlatformHeapFailLargerThan(PlatformHeap* heap, size_t limit) {
 
 bool PlatformAddressSpaceRoom(size_t size) {
     // Inaccessible and never backed: addresses only, given back at once.
-    void* probe = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    void* probe =
+        mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (probe == MAP_FAILED) return false;
     munmap(probe, size);
     return true;
@@ -149,11 +153,19 @@ void LockInit(ReentrantLock* lock) {
     pthread_mutex_init(Mutex(lock), &attributes);
     pthread_mutexattr_destroy(&attributes);
 }
-void LockDestroy(ReentrantLock* lock) { pthread_mutex_destroy(Mutex(lock)); }
-void LockEnter(ReentrantLock* lock) { pthread_mutex_lock(Mutex(lock)); }
-void LockLeave(ReentrantLock* lock) { pthread_mutex_unlock(Mutex(lock)); }
+void LockDestroy(ReentrantLock* lock) {
+    pthread_mutex_destroy(Mutex(lock));
+}
+void LockEnter(ReentrantLock* lock) {
+    pthread_mutex_lock(Mutex(lock));
+}
+void LockLeave(ReentrantLock* lock) {
+    pthread_mutex_unlock(Mutex(lock));
+}
 
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+uint32_t CurrentThreadId() {
+    return static_cast<uint32_t>(syscall(SYS_gettid));
+}
 
 uint32_t TickCountMs() {
     // The steady clock is the monotonic one here, as the tick count is.
@@ -172,7 +184,9 @@ bool ThreadSlotAllocate(ThreadSlot* slot) {
     *slot = key;
     return true;
 }
-void ThreadSlotFree(ThreadSlot slot) { pthread_key_delete(static_cast<pthread_key_t>(slot)); }
+void ThreadSlotFree(ThreadSlot slot) {
+    pthread_key_delete(static_cast<pthread_key_t>(slot));
+}
 void* ThreadSlotGet(ThreadSlot slot) {
     return pthread_getspecific(static_cast<pthread_key_t>(slot));
 }

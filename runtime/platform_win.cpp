@@ -58,7 +58,9 @@ bool PlatformHeapFree(PlatformHeap* heap, void* block) {
     return true;
 }
 
-size_t PlatformHeapLiveBytes(const PlatformHeap* heap) { return heap ? heap->liveBytes.load() : 0; }
+size_t PlatformHeapLiveBytes(const PlatformHeap* heap) {
+    return heap ? heap->liveBytes.load() : 0;
+}
 
 void PlatformHeapFailAfter(PlatformHeap* heap, int64_t allowed) {
     if (heap) heap->budget.failAfter = allowed < 0 ? -1 : allowed;
@@ -83,14 +85,28 @@ static CRITICAL_SECTION* Section(ReentrantLock* lock) {
     return reinterpret_cast<CRITICAL_SECTION*>(lock->storage);
 }
 
-void LockInit(ReentrantLock* lock) { InitializeCriticalSection(Section(lock)); }
-void LockDestroy(ReentrantLock* lock) { DeleteCriticalSection(Section(lock)); }
-void LockEnter(ReentrantLock* lock) { EnterCriticalSection(Section(lock)); }
-void LockLeave(ReentrantLock* lock) { LeaveCriticalSection(Section(lock)); }
+void LockInit(ReentrantLock* lock) {
+    InitializeCriticalSection(Section(lock));
+}
+void LockDestroy(ReentrantLock* lock) {
+    DeleteCriticalSection(Section(lock));
+}
+void LockEnter(ReentrantLock* lock) {
+    EnterCriticalSection(Section(lock));
+}
+void LockLeave(ReentrantLock* lock) {
+    LeaveCriticalSection(Section(lock));
+}
 
-uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
-uint32_t TickCountMs() { return GetTickCount(); }
-void ThreadYield() { Sleep(0); }
+uint32_t CurrentThreadId() {
+    return GetCurrentThreadId();
+}
+uint32_t TickCountMs() {
+    return GetTickCount();
+}
+void ThreadYield() {
+    Sleep(0);
+}
 
 bool ThreadSlotAllocate(ThreadSlot* slot) {
     DWORD index = TlsAlloc();
@@ -98,6 +114,12 @@ bool ThreadSlotAllocate(ThreadSlot* slot) {
     *slot = index;
     return true;
 }
-void ThreadSlotFree(ThreadSlot slot) { TlsFree(static_cast<DWORD>(slot)); }
-void* ThreadSlotGet(ThreadSlot slot) { return TlsGetValue(static_cast<DWORD>(slot)); }
-void ThreadSlotSet(ThreadSlot slot, void* value) { TlsSetValue(static_cast<DWORD>(slot), value); }
+void ThreadSlotFree(ThreadSlot slot) {
+    TlsFree(static_cast<DWORD>(slot));
+}
+void* ThreadSlotGet(ThreadSlot slot) {
+    return TlsGetValue(static_cast<DWORD>(slot));
+}
+void ThreadSlotSet(ThreadSlot slot, void* value) {
+    TlsSetValue(static_cast<DWORD>(slot), value);
+}

@@ -14,12 +14,18 @@ void ProgramHeapDestroy() {
     gProgramHeap = nullptr;
 }
 
-PlatformHeap* ProgramHeap() { return gProgramHeap; }
+PlatformHeap* ProgramHeap() {
+    return gProgramHeap;
+}
 
-void* ProgramHeapAllocate(size_t size) { return PlatformHeapAllocate(gProgramHeap, size); }
+void* ProgramHeapAllocate(size_t size) {
+    return PlatformHeapAllocate(gProgramHeap, size);
+}
 
 void* ProgramHeapReAllocate(void* block, size_t size) {
     return PlatformHeapReAllocate(gProgramHeap, block, size);
 }
 
-void ProgramHeapFree(void* block) { PlatformHeapFree(gProgramHeap, block); }
+void ProgramHeapFree(void* block) {
+    PlatformHeapFree(gProgramHeap, block);
+}

@@ -5,7 +5,9 @@
 #include "runtime/platform.h"
 #include "runtime/program_heap.h"
 
-static uint32_t RotateLeft(uint32_t x, int bits) { return (x << bits) | (x >> (32 - bits)); }
+static uint32_t RotateLeft(uint32_t x, int bits) {
+    return (x << bits) | (x >> (32 - bits));
+}
 
 void RandomSeed(RandomState* state, uint32_t seed) {
     uint32_t s = seed;
@@ -17,7 +19,8 @@ void RandomSeed(RandomState* state, uint32_t seed) {
     }
     state->i = 0;
     state->j = 10;
-    for (int k = 0; k < 31; ++k) RandomStep(state);
+    for (int k = 0; k < 31; ++k)
+        RandomStep(state);
 }
 
 uint32_t RandomStep(RandomState* state) {

@@ -7,7 +7,9 @@
 static ListLink* LinkOf(const void* payload) {
     return const_cast<ListLink*>(static_cast<const ListLink*>(payload) - 1);
 }
-static void* PayloadOf(ListLink* link) { return link ? link + 1 : nullptr; }
+static void* PayloadOf(ListLink* link) {
+    return link ? link + 1 : nullptr;
+}
 
 static void LinkAtFront(RecordList* list, ListLink* link) {
     link->previous = nullptr;
@@ -49,13 +51,20 @@ void MoveListRecordToFront(RecordList* list, void* payload) {
     LinkAtFront(list, link);
 }
 
-void* ListFirst(const RecordList* list) { return PayloadOf(list->head); }
+void* ListFirst(const RecordList* list) {
+    return PayloadOf(list->head);
+}
 
 void* ListLast(const RecordList* list) {
     ListLink* link = list->head;
-    while (link && link->next) link = link->next;
+    while (link && link->next)
+        link = link->next;
     return PayloadOf(link);
 }
 
-void* ListNext(const void* payload) { return PayloadOf(LinkOf(payload)->next); }
-void* ListPrevious(const void* payload) { return PayloadOf(LinkOf(payload)->previous); }
+void* ListNext(const void* payload) {
+    return PayloadOf(LinkOf(payload)->next);
+}
+void* ListPrevious(const void* payload) {
+    return PayloadOf(LinkOf(payload)->previous);
+}

@@ -16,5 +16,6 @@ void RunOnce(OnceFlag* flag, void (*setUp)()) {
         flag->store(kDone, std::memory_order_release);
         return;
     }
-    while (flag->load(std::memory_order_acquire) != kDone) ThreadYield();
+    while (flag->load(std::memory_order_acquire) != kDone)
+        ThreadYield();
 }

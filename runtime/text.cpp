@@ -9,9 +9,13 @@ Text TextFromBytes(const void* bytes, size_t count) {
     return Text(chars, zero ? static_cast<const char*>(zero) - chars : count);
 }
 
-Text TextFromC(const char* chars) { return chars ? Text(chars) : Text(); }
+Text TextFromC(const char* chars) {
+    return chars ? Text(chars) : Text();
+}
 
-int32_t TextLength(const Text& text) { return static_cast<int32_t>(text.size()); }
+int32_t TextLength(const Text& text) {
+    return static_cast<int32_t>(text.size());
+}
 
 Text SubText(const Text& text, int32_t start, int32_t length) {
     if (length <= 0) return Text();
@@ -31,16 +35,21 @@ Text CharFromCode(int32_t code) {
 
 static int DigitValue(char c, unsigned base) {
     unsigned value;
-    if (c >= '0' && c <= '9') value = c - '0';
-    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    else return -1;
+    if (c >= '0' && c <= '9')
+        value = c - '0';
+    else if (c >= 'A' && c <= 'F')
+        value = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+        value = c - 'a' + 10;
+    else
+        return -1;
     return value < base ? static_cast<int>(value) : -1;
 }
 
 int64_t ParseInteger(const Text& text) {
     const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == ' ' || *p == '\t')
+        ++p;
     bool negative = false;
     if (*p == '-') {
         negative = true;
@@ -57,7 +66,8 @@ int64_t ParseInteger(const Text& text) {
         ++p;
     }
     uint64_t value = 0; // unsigned: the accumulation wraps modulo 2^64 by design
-    for (int digit; (digit = DigitValue(*p, base)) >= 0; ++p) value = value * base + digit;
+    for (int digit; (digit = DigitValue(*p, base)) >= 0; ++p)
+        value = value * base + digit;
     if (negative) value = 0 - value;
     return static_cast<int64_t>(value);
 }
@@ -65,7 +75,8 @@ int64_t ParseInteger(const Text& text) {
 Text IntegerToText(int64_t value) {
     if (value == 0) return "0";
     // The magnitude as unsigned, so that -2^63 is written in full.
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     char digits[24];
     char* end = digits + sizeof digits;
     char* p = end;

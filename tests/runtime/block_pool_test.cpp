@@ -9,7 +9,7 @@
 #include "tests/support/program_heap_fixture.h"
 
 class BlockPoolTest : public ProgramHeapTest {
-protected:
+  protected:
     void SetUp() override {
         ProgramHeapTest::SetUp();
         pool = CreateBlockPool(28, 16, 256);
@@ -22,7 +22,8 @@ protected:
     }
     std::vector<void*> Take(int count) {
         std::vector<void*> blocks;
-        for (int i = 0; i < count; ++i) blocks.push_back(PoolAllocate(pool));
+        for (int i = 0; i < count; ++i)
+            blocks.push_back(PoolAllocate(pool));
         return blocks;
     }
     BlockPool* pool = nullptr;
@@ -95,11 +96,13 @@ TEST_F(BlockPoolTest, LastFreedIsFirstReused) {
 
 TEST_F(BlockPoolTest, BlocksDoNotOverlapAndKeepTheirContents) {
     auto blocks = Take(100);
-    for (size_t i = 0; i < blocks.size(); ++i) std::memset(blocks[i], static_cast<int>(i), 28);
+    for (size_t i = 0; i < blocks.size(); ++i)
+        std::memset(blocks[i], static_cast<int>(i), 28);
     for (size_t i = 0; i < blocks.size(); ++i)
         for (int b = 0; b < 28; ++b)
             ASSERT_EQ(static_cast<unsigned char*>(blocks[i])[b], i) << i;
-    for (void* block : blocks) PoolFree(pool, block);
+    for (void* block : blocks)
+        PoolFree(pool, block);
     EXPECT_EQ(pool->totalBlocks, 0);
 }
 

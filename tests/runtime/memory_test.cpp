@@ -7,7 +7,7 @@
 #include "runtime/platform.h"
 
 class MemoryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { MemoryInit(); }
     void TearDown() override { MemoryEnd(); }
 };
@@ -26,7 +26,8 @@ TEST_F(MemoryTest, ReusedMemoryComesZeroFilled) {
     for (int round = 0; round < 20; ++round) {
         auto* block = static_cast<unsigned char*>(MemoryAllocate(1000));
         ASSERT_NE(block, nullptr);
-        for (int i = 0; i < 1000; ++i) ASSERT_EQ(block[i], 0) << "round " << round;
+        for (int i = 0; i < 1000; ++i)
+            ASSERT_EQ(block[i], 0) << "round " << round;
         std::memset(block, 0x5A, 1000);
         MemoryFree(block);
     }
@@ -57,7 +58,8 @@ TEST_F(MemoryTest, BoundedPeekNeverReadsPastTheBlock) {
 }
 
 TEST_F(MemoryTest, EndReleasesEveryBlockStillHeld) {
-    for (int i = 0; i < 10; ++i) MemoryAllocate(100);
+    for (int i = 0; i < 10; ++i)
+        MemoryAllocate(100);
     EXPECT_EQ(PlatformHeapLiveBytes(MemoryHeap()), 1000u);
     MemoryEnd(); // a leak here would be reported by AddressSanitizer
     EXPECT_EQ(MemoryHeap(), nullptr);

@@ -23,7 +23,7 @@ void CloseRecord(ObjectNumber number) {
 }
 
 class ObjectRegistryTest : public ProgramHeapTest {
-protected:
+  protected:
     void SetUp() override {
         ProgramHeapTest::SetUp();
         gFreed.clear();
@@ -44,7 +44,8 @@ protected:
         std::vector<ObjectNumber> numbers;
         ObjectNumber number;
         BeginObjectScan(gRegistry);
-        while (NextObject(gRegistry, &number)) numbers.push_back(number);
+        while (NextObject(gRegistry, &number))
+            numbers.push_back(number);
         return numbers;
     }
 };

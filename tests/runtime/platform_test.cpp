@@ -10,12 +10,15 @@ TEST(PlatformHeap, BlocksAreZeroFilledAndGrowZeroFilled) {
     ASSERT_NE(heap, nullptr);
     auto* block = static_cast<unsigned char*>(PlatformHeapAllocate(heap, 100));
     ASSERT_NE(block, nullptr);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(block[i], 0);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(block[i], 0);
     std::memset(block, 0xAB, 100);
     block = static_cast<unsigned char*>(PlatformHeapReAllocate(heap, block, 5000));
     ASSERT_NE(block, nullptr);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(block[i], 0xAB) << i;
-    for (int i = 100; i < 5000; ++i) ASSERT_EQ(block[i], 0) << i;
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(block[i], 0xAB) << i;
+    for (int i = 100; i < 5000; ++i)
+        ASSERT_EQ(block[i], 0) << i;
     EXPECT_EQ(PlatformHeapLiveBytes(heap), 5000u);
     EXPECT_TRUE(PlatformHeapFree(heap, block));
     EXPECT_EQ(PlatformHeapLiveBytes(heap), 0u);
@@ -26,7 +29,8 @@ TEST(PlatformHeap, BlocksAreZeroFilledAndGrowZeroFilled) {
 TEST(PlatformHeap, DestroyReleasesBlocksStillHeld) {
     // Under AddressSanitizer a block left behind would be reported as a leak.
     PlatformHeap* heap = PlatformHeapCreate(4096);
-    for (int i = 0; i < 50; ++i) ASSERT_NE(PlatformHeapAllocate(heap, 64 + i), nullptr);
+    for (int i = 0; i < 50; ++i)
+        ASSERT_NE(PlatformHeapAllocate(heap, 64 + i), nullptr);
     EXPECT_GT(PlatformHeapLiveBytes(heap), 0u);
     PlatformHeapDestroy(heap);
 }
@@ -39,7 +43,8 @@ TEST(PlatformAddressSpace, RoomForABlockThatFitsButNotForMoreThanTheAddressSpace
     // would fill its address space twice over if they were kept. (A 64-bit
     // one has too much of it to fill cheaply: Wine takes a second per 16 TB.)
     if (sizeof(void*) == 4) {
-        for (int i = 0; i < 32; ++i) ASSERT_TRUE(PlatformAddressSpaceRoom(size_t{256} << 20)) << i;
+        for (int i = 0; i < 32; ++i)
+            ASSERT_TRUE(PlatformAddressSpaceRoom(size_t{256} << 20)) << i;
     }
 }
 

@@ -36,7 +36,8 @@ TEST(RandomGenerator, KnownSeedsGiveKnownSequences) {
     for (const Case& c : cases) {
         RandomState state;
         RandomSeed(&state, c.seed);
-        for (uint32_t expected : c.outputs) EXPECT_EQ(RandomStep(&state), expected) << c.seed;
+        for (uint32_t expected : c.outputs)
+            EXPECT_EQ(RandomStep(&state), expected) << c.seed;
     }
 }
 
@@ -53,7 +54,8 @@ TEST_F(RandomUpToTest, StaysInRangeAndReachesTheMaximum) {
     }
     EXPECT_TRUE(sawMaximum);
     EXPECT_TRUE(sawZero);
-    for (int k = 0; k < 100; ++k) ASSERT_EQ(RandomUpTo(0), 0);
+    for (int k = 0; k < 100; ++k)
+        ASSERT_EQ(RandomUpTo(0), 0);
 }
 
 TEST_F(RandomUpToTest, IsTheTopByteOfTheOutputForMaximum255) {

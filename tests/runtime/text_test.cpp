@@ -29,7 +29,7 @@ TEST(ParseInteger, FollowsThePanelRules) {
 
 TEST(ParseInteger, WrapsModulo2To64) {
     EXPECT_EQ(ParseInteger("18446744073709551616"), 0); // 2^64
-    int64_t value = ParseInteger("4294969344");          // 2^32 + 2048
+    int64_t value = ParseInteger("4294969344");         // 2^32 + 2048
     EXPECT_EQ(static_cast<int32_t>(static_cast<uint32_t>(value)), 2048);
     EXPECT_EQ(ParseInteger("-9223372036854775808"), std::numeric_limits<int64_t>::min());
     EXPECT_EQ(ParseInteger("9223372036854775808"), std::numeric_limits<int64_t>::min());

@@ -8,7 +8,7 @@
 #include "runtime/random.h"
 
 class ProgramHeapTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(ProgramHeapCreate()); }
     void TearDown() override {
         RandomForgetThreadState();

@@ -115,7 +115,7 @@ TEST_F(EditorTextTest, ViewFollowsTheEndAsTextIsAppended) {
 
 TEST_F(EditorTextTest, AppendsInQuickSuccessionAreDrawnOnceTheGapHasPassed) {
     HWND box = CreateBox();
-    Append("first");  // after a quiet spell: drawn at once
+    Append("first"); // after a quiet spell: drawn at once
     EXPECT_FALSE(EditorRepaintDue(box));
     Append(" second"); // right after: waits for the gap, with what follows
     Append(" third");

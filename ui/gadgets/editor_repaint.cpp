@@ -41,7 +41,8 @@ bool EditorRepaintDue(HWND control) {
 }
 
 DWORD EditorRepaintGapMs(HWND control) {
-    DWORD cost = PropertyValue(control, kClientPaintProperty) + PropertyValue(control, kFramePaintProperty);
+    DWORD cost =
+        PropertyValue(control, kClientPaintProperty) + PropertyValue(control, kFramePaintProperty);
     return cost > kEditorRepaintGapMs / 4 ? 4 * cost : kEditorRepaintGapMs;
 }
 

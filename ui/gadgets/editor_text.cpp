@@ -162,8 +162,8 @@ constexpr WPARAM kPastTheEnd = 0x7FFFFFFF;
 // The length of the text in characters: with each paragraph break counted as
 // one, or (crLf) as the two characters it reads back as.
 LRESULT TextLength(HWND control, bool crLf) {
-    GETTEXTLENGTHEX length{static_cast<DWORD>(GTL_NUMCHARS | GTL_PRECISE | (crLf ? GTL_USECRLF : 0)),
-                           1200};
+    GETTEXTLENGTHEX length{
+        static_cast<DWORD>(GTL_NUMCHARS | GTL_PRECISE | (crLf ? GTL_USECRLF : 0)), 1200};
     return SendMessageW(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
 }
 
@@ -243,10 +243,10 @@ void AppendTail(HWND control, std::string_view tail, TextMirror* mirror) {
         // with the text).
         Text added;
         size_t breaks = 0;
-        bool readBack = PredictReadBack(tail, chars, &added, &breaks) &&
-                        TextLength(control, false) - start ==
-                            static_cast<LRESULT>(added.size() - breaks) &&
-                        TextLength(control, true) - startCrLf == static_cast<LRESULT>(added.size());
+        bool readBack =
+            PredictReadBack(tail, chars, &added, &breaks) &&
+            TextLength(control, false) - start == static_cast<LRESULT>(added.size() - breaks) &&
+            TextLength(control, true) - startCrLf == static_cast<LRESULT>(added.size());
         if (!readBack) readBack = ReadTextFrom(control, start, chars.size(), &added);
         if (!mirror->valid) { // not read afresh meanwhile
             if (readBack && mirror->changes == before + 1) {

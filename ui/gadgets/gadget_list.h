@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+
 #include "ui/windows/native_text.h"
 
 // One per thread, made on the thread's first use.

@@ -35,7 +35,8 @@ class NumberedName {
             digits[count++] = static_cast<wchar_t>(L'0' + (digit < 0 ? -digit : digit));
             number /= 10;
         } while (number != 0);
-        while (count > 0) text_[length++] = digits[--count];
+        while (count > 0)
+            text_[length++] = digits[--count];
         text_[length] = L'\0';
     }
     const wchar_t* get() const { return text_; }

@@ -38,6 +38,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -84,7 +85,8 @@ std::string WindowText(HWND window) {
     // WM_GETTEXT rather than GetWindowText: it reaches controls of another process.
     LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT copied = SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    LRESULT copied =
+        SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     std::u16string chars(buffer.begin(), buffer.begin() + copied);
     return Utf16ToCp1251(chars);
 }
@@ -109,7 +111,8 @@ BOOL CALLBACK FindBox(HWND window, LPARAM) {
     GetClassNameW(window, className, 16);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window)) {
+    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 &&
+        IsWindowVisible(window)) {
         gBox = window;
         return FALSE;
     }
@@ -122,7 +125,8 @@ BOOL CALLBACK CountBoxes(HWND window, LPARAM) {
     GetClassNameW(window, className, 16);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window))
+    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 &&
+        IsWindowVisible(window))
         ++gBoxCount;
     return TRUE;
 }
@@ -149,7 +153,9 @@ std::string BoxText(HWND box) {
     return text ? WindowText(text) : std::string();
 }
 
-HWND Control(const char* id) { return gMain ? GetDlgItem(gMain, std::atoi(id)) : nullptr; }
+HWND Control(const char* id) {
+    return gMain ? GetDlgItem(gMain, std::atoi(id)) : nullptr;
+}
 
 template <typename Test> bool WaitFor(DWORD timeoutMs, Test test) {
     DWORD start = GetTickCount();
@@ -190,13 +196,14 @@ void Run(char* line) {
     if (name == "foreground") {
         static HWND other;
         if (!other)
-            other = CreateWindowExW(0, L"Static", L"another program", WS_OVERLAPPEDWINDOW,
-                                    400, 300, 200, 100, nullptr, nullptr, nullptr, nullptr);
+            other = CreateWindowExW(0, L"Static", L"another program", WS_OVERLAPPEDWINDOW, 400, 300,
+                                    200, 100, nullptr, nullptr, nullptr, nullptr);
         ShowWindow(other, SW_SHOW);
         SetForegroundWindow(other);
         bool front = WaitFor(2000, [] {
             MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
             return GetForegroundWindow() == other;
         });
         return Answer(front ? "ok" : "error not in front");
@@ -222,7 +229,8 @@ void Run(char* line) {
         THREADENTRY32 entry{};
         entry.dwSize = sizeof entry;
         int count = 0;
-        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        for (BOOL more = Thread32First(snapshot, &entry); more;
+             more = Thread32Next(snapshot, &entry))
             if (entry.th32OwnerProcessID == gProcessId) ++count;
         CloseHandle(snapshot);
         return Answer("ok " + std::to_string(count));
@@ -237,8 +245,10 @@ void Run(char* line) {
         HWND box = MessageBoxWindow();
         if (!box) return Answer("error no message box");
         HWND ok = GetDlgItem(box, IDOK);
-        if (ok) PostMessageW(ok, BM_CLICK, 0, 0);
-        else PostMessageW(box, WM_COMMAND, IDOK, 0);
+        if (ok)
+            PostMessageW(ok, BM_CLICK, 0, 0);
+        else
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
         return Answer("ok");
     }
     if (!gMain || !IsWindow(gMain)) return Answer("error no window");
@@ -251,7 +261,8 @@ void Run(char* line) {
     if (name == "ping") {
         UINT timeout = arg1 ? static_cast<UINT>(std::strtoul(arg1, nullptr, 10)) : 1000;
         DWORD_PTR result = 0;
-        bool answered = SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0;
+        bool answered =
+            SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0;
         return Answer(answered ? "ok 1" : "ok 0");
     }
     if (name == "client") {
@@ -287,7 +298,8 @@ void Run(char* line) {
         return Answer("ok");
     }
     if (name == "type") {
-        for (wchar_t c : Wide(Unhex(arg2))) SendMessageW(control, WM_CHAR, c, 1);
+        for (wchar_t c : Wide(Unhex(arg2)))
+            SendMessageW(control, WM_CHAR, c, 1);
         return Answer("ok");
     }
     if (name == "state")
@@ -315,7 +327,8 @@ void Run(char* line) {
         PostMessageW(control, BM_CLICK, 0, 0);
         auto elapsedMs = [&] {
             QueryPerformanceCounter(&now);
-            return static_cast<long long>((now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+            return static_cast<long long>((now.QuadPart - start.QuadPart) * 1000 /
+                                          frequency.QuadPart);
         };
         bool shown = false;
         while (!(shown = IsWindowVisible(other) && IsWindowEnabled(other)) &&
@@ -347,6 +360,7 @@ int main() {
     // Plain "\n" line ends, whatever the console would make of them.
     _setmode(_fileno(stdout), _O_BINARY);
     char line[200000];
-    while (std::fgets(line, sizeof line, stdin)) Run(line);
+    while (std::fgets(line, sizeof line, stdin))
+        Run(line);
     return 0;
 }
