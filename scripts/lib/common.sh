@@ -89,3 +89,12 @@ q_stop_started() {
         Q_XVFB_PID=""
     fi
 }
+
+# The C++ files that do not match .clang-format, one a line; none when all do.
+q_unformatted_files() {
+    { git -C "$Q_ROOT" ls-files -- '*.cpp' '*.h' 2>/dev/null ||
+        (cd "$Q_ROOT" && find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print | sed 's|^\./||'); } |
+        while read -r file; do
+            clang-format --dry-run --Werror "$Q_ROOT/$file" >/dev/null 2>&1 || echo "$file"
+        done
+}
