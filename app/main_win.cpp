@@ -13,6 +13,7 @@
 #include "runtime/program_heap.h"
 #include "runtime/requester.h"
 #include "runtime/threads.h"
+#include "runtime/timing_marks.h"
 #include "ui/gadgets/gadgets.h"
 #include "ui/windows/event_codes.h"
 #include "ui/windows/event_wait.h"
@@ -25,12 +26,19 @@ constexpr int32_t kWorkerCloseWaitMs = 1000;
 
 static void StartRuntime() {
     MemoryInit();
+    NoteTimingMark("memory");
     SystemFeaturesProbe();
+    NoteTimingMark("features");
     PostEventInit();
+    NoteTimingMark("postevent");
     WindowsInit();
+    NoteTimingMark("windows");
     GadgetsInit();
+    NoteTimingMark("gadgets");
     RequesterInit();
+    NoteTimingMark("requester");
     ThreadsInit();
+    NoteTimingMark("threads");
 }
 
 [[noreturn]] static void Shutdown() {
@@ -45,6 +53,7 @@ static void StartRuntime() {
 }
 
 static void RunEventLoop() {
+    NoteTimingMark("loop");
     for (;;) {
         int32_t event = EventWaitForever();
         ObjectNumber gadget = EventGadgetNumber();
@@ -61,11 +70,14 @@ static void RunEventLoop() {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    NoteTimingMark("entry");
     ClearApplicationWords();
     if (!ProgramHeapCreate()) ExitProcess(0);
+    NoteTimingMark("heap");
     StartRuntime();
 
     int32_t networkStarted = StartNetwork();
+    NoteTimingMark("network");
 #ifdef Q7700_TEST_NETWORK_START_FAILS
     networkStarted = 0; // test build only: the sockets layer "cannot start"
 #endif
@@ -75,8 +87,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
 
     WindowOpen(MainWindow, 0, 0, 300, 250, kProgramTitle, kMainWindowFlags, nullptr);
+    NoteTimingMark("window");
     CreatePanel();
+    NoteTimingMark("panel");
     WindowSetTopmost(MainWindow, 1);
+    NoteTimingMark("topmost");
     RunEventLoop();
 
     StopRequested = 1;

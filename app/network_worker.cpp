@@ -12,6 +12,7 @@
 #include "runtime/memory.h"
 #include "runtime/platform.h"
 #include "runtime/requester.h"
+#include "runtime/timing_marks.h"
 #include "ui/gadgets/gadgets.h"
 
 constexpr ObjectNumber kServer = 0;
@@ -98,10 +99,14 @@ uint32_t NetworkWorker(intptr_t) {
         return 0;
     }
     for (;;) {
+        NoteTimingMark("cycle");
         int32_t event = PollServerEvents();
         if (event != NetEventNone) {
             ConnectionRecord* client = LastEventClient();
-            if (event == NetEventData) ShowReceived(client);
+            if (event == NetEventData) {
+                ShowReceived(client);
+                NoteTimingMark("shown");
+            }
         }
         if (SendRequested != 0) {
             // Cleared before the send: a press that comes while this frame is
@@ -109,6 +114,7 @@ uint32_t NetworkWorker(intptr_t) {
             SendRequested = 0;
             SendFrame(address, port, ComposeMessage());
         }
+        NoteTimingMark("pause");
         PauseMs(kPollPauseMs);
         if (StopRequested == 1) break;
     }

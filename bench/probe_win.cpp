@@ -19,6 +19,11 @@
 //                          (KIND panel: the main window and its last control;
 //                          KIND window: any visible window of the process),
 //                          then end it -> ok MS_TAKEN
+//   worker                 the network worker's own time per received datagram
+//                          (from the start of its cycle to its pause) in the
+//                          cycles since the last "worker", from the timing
+//                          marks of the program's bench build
+//                          -> ok COUNT P50_US P99_US MAX_US
 //   quit
 #include <windows.h>
 
@@ -30,6 +35,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "runtime/timing_marks.h"
 
 namespace {
 
@@ -142,6 +149,59 @@ void Watch(long long blockLength, int count, DWORD timeoutMs) {
     Answer(line);
 }
 
+// The timing marks of a process of the program's bench build, in the order
+// noted; empty when it notes none.
+std::vector<TimingMark> ReadMarks(DWORD processId, long long* frequency) {
+    std::vector<TimingMark> marks;
+    std::wstring name = kTimingMarksName + std::to_wstring(processId);
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str());
+    if (!mapping) return marks;
+    if (auto* shared =
+            static_cast<const TimingMarks*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))) {
+        *frequency = shared->frequency;
+        long count = shared->count, capacity = shared->capacity;
+        for (long i = count > capacity ? count - capacity : 0; i < count; ++i)
+            marks.push_back(shared->marks[i % capacity]);
+        UnmapViewOfFile(shared);
+    }
+    CloseHandle(mapping);
+    return marks;
+}
+
+long long gWorkerSeen; // counter of the last cycle "worker" has reported
+
+void Worker() {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(gMain, &processId);
+    long long frequency = 0;
+    std::vector<TimingMark> marks = ReadMarks(processId, &frequency);
+    if (marks.empty() || frequency <= 0) return Answer("error no timing marks");
+    std::vector<double> costs; // microseconds
+    long long cycle = -1;
+    bool shown = false;
+    for (const TimingMark& mark : marks) {
+        std::string tag(mark.tag, strnlen(mark.tag, sizeof mark.tag));
+        if (tag == "cycle") {
+            cycle = mark.counter;
+            shown = false;
+        } else if (tag == "shown") {
+            shown = cycle >= 0;
+        } else if (tag == "pause" && shown && cycle > gWorkerSeen) {
+            costs.push_back(1e6 * static_cast<double>(mark.counter - cycle) /
+                            static_cast<double>(frequency));
+            gWorkerSeen = cycle;
+        }
+    }
+    if (costs.empty()) return Answer("ok 0 0 0 0");
+    std::sort(costs.begin(), costs.end());
+    auto at = [&](double fraction) {
+        size_t i = static_cast<size_t>(fraction * static_cast<double>(costs.size()));
+        return static_cast<long long>(costs[std::min(i, costs.size() - 1)]);
+    };
+    Answer("ok " + std::to_string(costs.size()) + " " + std::to_string(at(0.5)) + " " +
+           std::to_string(at(0.99)) + " " + std::to_string(static_cast<long long>(costs.back())));
+}
+
 void Launch(const char* kind, DWORD timeoutMs, const char* path) {
     std::wstring command = L"\"";
     for (const char* c = path; *c; ++c)
@@ -201,6 +261,7 @@ void Run(char* line) {
         PostMessageW(button, BM_CLICK, 0, 0); // the button presses itself
         return Answer("ok " + std::to_string(time));
     }
+    if (name == "worker") return Worker();
     if (name == "watch") {
         if (!arg1 || !arg2 || !arg3) return Answer("error watch LEN COUNT MS");
         return Watch(std::atoll(arg1), std::atoi(arg2), std::strtoul(arg3, nullptr, 10));

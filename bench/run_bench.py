@@ -176,6 +176,12 @@ class Bench:
             time.sleep(0.02)
         raise RuntimeError("the program did not start listening")
 
+    def worker_costs(self):
+        """The worker's own time per datagram (ms) in the cycles since the
+        last call: count, p50, p99, longest."""
+        count, p50, p99, most = (int(w) for w in self.probe.ask("worker"))
+        return count, p50 / 1000.0, p99 / 1000.0, most / 1000.0
+
     def box_length(self):
         return int(self.probe.ask("length")[0])
 
@@ -274,6 +280,8 @@ class Bench:
         for rate in (50, 90, 100, 200):
             count = int(rate * seconds)
             before = self.box_length()
+            if rate == 90:
+                self.worker_costs()  # from here on
             sender = self.send_from_device(rate, count)
             if rate == 200:
                 # Stop while the datagrams still pour in.
@@ -289,6 +297,12 @@ class Bench:
             self.record("sustained receive %d/s, %d s" % (rate, seconds),
                         "%d of %d shown" % (shown, count), goal,
                         shown == count if rate in (50, 90) else None)
+            if rate == 90:
+                handled, p50, p99, most = self.worker_costs()
+                self.record("worker's own time per datagram, p50 / p99", "%.2f / %.2f ms" % (
+                    p50, p99), "under 1 ms", p99 < 1.0,
+                    "cycle with a datagram less its pause, %d cycles at 90/s, longest %.1f ms" % (
+                        handled, most))
 
     def long_run(self):
         target = 4 * 1024 * 1024 if not self.args.quick else 400 * 1024
@@ -310,8 +324,15 @@ class Bench:
             samples.append((time.monotonic(), cpu_seconds(self.pid), self.box_length()))
 
         started = time.monotonic()
+        self.worker_costs()
+        worker = {}
         while sender.running():
             sample()
+            elapsed = time.monotonic() - started
+            if "empty" not in worker and elapsed >= window:
+                worker["empty"] = self.worker_costs()
+            if "skipped" not in worker and elapsed >= count / 90 - window:
+                worker["skipped"] = self.worker_costs()
             time.sleep(1)
         sent = sender.result(10)
         final = self.wait_box(count * PAYLOAD, quiet_seconds=2)
@@ -329,6 +350,12 @@ class Bench:
         self.record("long run: CPU per datagram, box empty / %.1f MB" % (final / 2**20),
                     "%.2f / %.2f ms" % (empty, full), "full <= 2 x empty", full <= 2 * empty,
                     "program CPU time less its idle polling, over the first and last %d s" % window)
+        if "empty" in worker:
+            full_worker = self.worker_costs()
+            self.record("long run: worker per datagram, empty / full",
+                        "%.2f / %.2f ms" % (worker["empty"][1], full_worker[1]), "(reported)",
+                        None, "p50 of the worker's own time per datagram, first and last %d s" %
+                        window)
         shown = final // PAYLOAD
         self.record("long run: datagrams shown", "%d of %d" % (shown, sent["sent"]),
                     "none lost", shown == sent["sent"],
@@ -341,6 +368,39 @@ class Bench:
                     "<= 4 MB above the box's text", above <= 4,
                     "growth since start-up less the %.1f MB that a bare rich-text box takes for "
                     "the same text: %.1f MB" % (own_text, above))
+
+    def unbroken_run(self):
+        """Payloads without a line break: the box is one growing paragraph.
+        The worker's time per datagram while the box holds its first 16 KB
+        against the 16 KB before it holds 256 KB."""
+        target = 256 * 1024 if not self.args.quick else 64 * 1024
+        count = -(-target // PAYLOAD)
+        self.press_start()
+        self.worker_costs()
+        sender = self.device("send", testbed.OPERATOR_ADDRESS, 2048, 20, count, PAYLOAD,
+                             "unbroken")
+        report = Report(sender)
+        marks = [16 * 1024, target - 16 * 1024, target]
+        costs, last, since = [], -1, time.monotonic()
+        while marks:
+            length = self.box_length()
+            if length >= marks[0]:
+                costs.append(self.worker_costs())
+                marks.pop(0)
+                continue
+            if length != last:
+                last, since = length, time.monotonic()
+            elif not report.running() and time.monotonic() - since > 3:
+                costs.append(self.worker_costs())  # it stopped short of the target
+                break
+            time.sleep(0.2)
+        report.result(60)
+        empty, full = costs[0], costs[-1]
+        final = self.box_length()
+        self.record("one paragraph: worker per datagram, 16 KB / %d KB" % (final // 1024),
+                    "%.2f / %.2f ms" % (empty[1], full[1]), "(reported)", None,
+                    "p50 of the worker's own time per datagram; payloads without line breaks "
+                    "at 20/s; ratio %.1f" % (full[1] / empty[1] if empty[1] else float("nan")))
 
     def box_own_megabytes(self, lines):
         """The memory a bare rich-text box takes for the given lines."""
@@ -422,6 +482,12 @@ class Bench:
                     self.long_run()
                 finally:
                     self.end_program()
+            if self.args.only in (None, "unbroken"):
+                self.start_program()
+                try:
+                    self.unbroken_run()
+                finally:
+                    self.end_program()
         finally:
             self.bed.down()
         with open(self.args.json, "w") as f:
@@ -462,7 +528,8 @@ def main():
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--loader", default="/usr/lib/wine/wine")
     parser.add_argument("--quick", action="store_true", help="a tenth of every count and time")
-    parser.add_argument("--only", choices=("send", "long"), help="the send latency or the long run alone")
+    parser.add_argument("--only", choices=("send", "long", "unbroken"),
+                        help="the send latency, the long run or the one-paragraph run alone")
     args = parser.parse_args()
     testbed.PATHS.update(program=os.path.abspath(args.program), prefix=os.path.abspath(args.prefix),
                          work=os.path.abspath(args.work), loader=args.loader)
