@@ -20,9 +20,8 @@ constexpr ObjectNumber kServer = 0;
 constexpr int32_t kReceiveBlockSize = 1000;
 constexpr int32_t kPollPauseMs = 10;
 // Address space that must be left free for the received box to take one
-// more payload: far more than one append needs (the joined text, its
-// copies, the control's growth), so that it is there also when the address
-// space is broken up.
+// more payload: far more than one append needs (the control's growth), so
+// that it is there also when the address space is broken up.
 constexpr size_t kDefaultShowHeadroom = size_t{64} << 20;
 static std::atomic<size_t> gShowHeadroom{kDefaultShowHeadroom};
 
@@ -84,8 +83,7 @@ static void ShowReceived(ConnectionRecord* client) {
     }
     ReceiveData(client, block, kReceiveBlockSize);
     DiscardUnread(client);
-    Text payload = ReceivedPayloadText(block, kReceiveBlockSize);
-    GadgetSetText(BoxReceived, GadgetGetText(BoxReceived) + payload);
+    GadgetAppendText(BoxReceived, ReceivedPayloadText(block, kReceiveBlockSize));
     MemoryFree(block);
 }
 

@@ -8,18 +8,22 @@
 
 namespace {
 
-// Counts the text-changing messages that reach an editor, in front of
-// GadgetProc.
-struct ChangeSpy {
+// Counts the messages that reach an editor, in front of GadgetProc: how it
+// was changed, and whether anything read its text.
+struct MessageSpy {
     WNDPROC next = nullptr;
     int wholeTexts = 0; // WM_SETTEXT
     int insertions = 0; // EM_REPLACESEL
+    int reads = 0;      // WM_GETTEXT, WM_GETTEXTLENGTH, EM_GETTEXTEX, EM_GETTEXTRANGE
 };
-ChangeSpy gSpy;
+MessageSpy gSpy;
 
-LRESULT CALLBACK SpyOnChanges(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK SpyOnMessages(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SETTEXT) ++gSpy.wholeTexts;
     if (message == EM_REPLACESEL) ++gSpy.insertions;
+    if (message == WM_GETTEXT || message == WM_GETTEXTLENGTH || message == EM_GETTEXTEX ||
+        message == EM_GETTEXTRANGE)
+        ++gSpy.reads;
     return CallWindowProcW(gSpy.next, control, message, wParam, lParam);
 }
 
@@ -35,19 +39,32 @@ class EditorTextTest : public GadgetsTest {
     }
 
     static void Spy(HWND control) {
-        gSpy = ChangeSpy{};
+        gSpy = MessageSpy{};
         gSpy.next = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SpyOnChanges)));
+            SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SpyOnMessages)));
     }
 
-    // The read-join-set of the received box.
-    static void Append(const Text& payload) { GadgetSetText(11, GadgetGetText(11) + payload); }
-
-    // A rich-text control beside the box whose text is only ever replaced
-    // whole, as the plain reading of "set the text" would do it.
+    // A rich-text control beside the box, laid out as the box is (no
+    // wrapping), whose text is only ever replaced whole: read, joined and set
+    // again.
     HWND Reference() {
-        return CreateWindowExW(0, L"RichEdit20W", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 10,
-                               150, 280, 100, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        return CreateWindowExW(0, L"RichEdit20W", L"",
+                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                   ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                               10, 150, 280, 100, window_, nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
+    }
+
+    // Whether the last character of the text is within the client area.
+    static bool EndInView(HWND box) {
+        GETTEXTLENGTHEX count{GTL_NUMCHARS | GTL_PRECISE, 1200};
+        LRESULT end = SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&count), 0);
+        POINTL where{};
+        SendMessageW(box, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&where), end - 1);
+        RECT client;
+        GetClientRect(box, &client);
+        return where.y >= client.top && where.y < client.bottom && where.x >= client.left &&
+               where.x < client.right;
     }
 
     HWND window_ = nullptr;
@@ -55,87 +72,93 @@ class EditorTextTest : public GadgetsTest {
 
 } // namespace
 
-TEST_F(EditorTextTest, TextThatExtendsTheCurrentOneIsAppendedInPlace) {
+TEST_F(EditorTextTest, AppendIsOneInsertionThatNeverReadsTheText) {
     HWND box = CreateBox();
-    GadgetSetText(11, "first");
+    GadgetSetText(11, Text(100000, 'x'));
     Spy(box);
-    GadgetSetText(11, "first second");
-    EXPECT_EQ(gSpy.wholeTexts, 0);
+    GadgetAppendText(11, "tail");
     EXPECT_EQ(gSpy.insertions, 1);
-    EXPECT_EQ(GadgetGetText(11), "first second");
-    EXPECT_EQ(Native(box), u"first second");
-    // The caret is at the end.
-    DWORD start = 0, end = 0;
-    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(start, 12u);
-    EXPECT_EQ(end, 12u);
+    EXPECT_EQ(gSpy.wholeTexts, 0);
+    EXPECT_EQ(gSpy.reads, 0);
+    GadgetAppendText(11, ""); // nothing to add: the box is not touched at all
+    EXPECT_EQ(gSpy.insertions, 1);
+    EXPECT_EQ(GadgetGetText(11), Text(100000, 'x') + "tail");
 }
 
-TEST_F(EditorTextTest, AnyOtherTextReplacesTheWholeText) {
+// What the operator sees is what reading the whole text, joining the payload
+// and setting the whole text again would show, whatever line breaks and
+// bytes the payloads carry.
+TEST_F(EditorTextTest, AppendShowsWhatReplacingTheJoinedTextShowsForEveryBreakAndByte) {
     HWND box = CreateBox();
-    GadgetSetText(11, "first line");
-    Spy(box);
-    GadgetSetText(11, "first"); // shorter
-    GadgetSetText(11, "other"); // different
-    EXPECT_EQ(gSpy.wholeTexts, 2);
-    EXPECT_EQ(gSpy.insertions, 0);
-    EXPECT_EQ(GadgetGetText(11), "other");
+    HWND reference = Reference();
+    Text high;
+    for (int b = 0x80; b < 0x100; ++b)
+        high.push_back(static_cast<char>(b));
+    const Text payloads[] = {"a",  "\n",     "b\r", "\n",       "c\r\n",       "d\n\r",
+                             "e",  "\r\r\n", "\r",  "f",        "x\ry\nz",     "\n\n",
+                             high, "\t\v\f", "end", "\r\n\r\n", "\xCF\xF0\xE8"};
+    for (const Text& payload : payloads) {
+        SCOPED_TRACE(Cp1251ToUtf8(payload));
+        GadgetAppendText(11, payload);
+        SetNative(reference, Cp1251ToUtf16(Utf16ToCp1251(Native(reference)) + payload));
+        EXPECT_EQ(Native(box), Native(reference));
+        EXPECT_EQ(SendMessageW(box, EM_GETLINECOUNT, 0, 0),
+                  SendMessageW(reference, EM_GETLINECOUNT, 0, 0));
+    }
+    EXPECT_NE(GadgetGetText(11).find(high), Text::npos); // every byte 0x80-0xFF as it came
 }
 
-TEST_F(EditorTextTest, TheSameTextAgainChangesNothing) {
+TEST_F(EditorTextTest, AppendGoesToTheEndAndBringsItIntoViewWhereverTheOperatorLooks) {
     HWND box = CreateBox();
-    GadgetSetText(11, "same");
-    Spy(box);
-    GadgetSetText(11, GadgetGetText(11));
-    EXPECT_EQ(gSpy.wholeTexts + gSpy.insertions, 0);
-    EXPECT_EQ(GadgetGetText(11), "same");
-}
-
-TEST_F(EditorTextTest, ViewFollowsTheEndAsTextIsAppended) {
-    HWND box = CreateBox();
+    Text lines;
     for (int i = 0; i < 60; ++i)
-        Append("line " + std::to_string(i) + "\n");
-    Append("last line, far to the right of the first column of the box: the newest data");
+        lines += "line " + std::to_string(i) + "\r\n";
+    GadgetSetText(11, lines);
+    // The operator scrolled to the top and clicked into the first line.
+    SendMessageW(box, WM_VSCROLL, SB_TOP, 0);
+    SendMessageW(box, EM_SETSEL, 2, 4);
     Drain();
+    ASSERT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    GadgetAppendText(11, "newest data, far to the right of the first column of the box");
+    Drain();
+    EXPECT_EQ(GadgetGetText(11),
+              lines + "newest data, far to the right of the first column of the box");
     EXPECT_GT(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 40);
-    // The end of the text is within the client area.
-    LRESULT length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
-    GETTEXTLENGTHEX count{GTL_NUMCHARS | GTL_PRECISE, 1200};
-    LRESULT end = SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&count), 0);
-    ASSERT_GT(length, end); // line breaks read as two characters
-    POINTL where{};
-    SendMessageW(box, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&where), end - 1);
-    RECT client;
-    GetClientRect(box, &client);
-    EXPECT_GE(where.y, client.top);
-    EXPECT_LT(where.y, client.bottom);
-    EXPECT_GE(where.x, client.left);
-    EXPECT_LT(where.x, client.right);
+    EXPECT_TRUE(EndInView(box));
+}
+
+TEST_F(EditorTextTest, AppendBeyondTheDefaultLimitOfTheTextIsKept) {
+    CreateBox();
+    GadgetSetText(11, Text(70000, 'y'));
+    GadgetAppendText(11, "past 64 KB");
+    const Text text = GadgetGetText(11);
+    EXPECT_EQ(text.size(), 70010u);
+    EXPECT_EQ(text.substr(70000), "past 64 KB");
+}
+
+TEST_F(EditorTextTest, HiddenBoxStaysHiddenWhenAppendedTo) {
+    HWND box = CreateBox();
+    GadgetSetText(11, "a");
+    GadgetHide(11, 1);
+    GadgetAppendText(11, "b");
+    EXPECT_FALSE(IsWindowVisible(box));
+    EXPECT_EQ(GadgetGetText(11), "ab");
 }
 
 TEST_F(EditorTextTest, AppendsInQuickSuccessionAreDrawnOnceTheGapHasPassed) {
     HWND box = CreateBox();
-    Append("first"); // after a quiet spell: drawn at once
+    GadgetAppendText(11, "first"); // after a quiet spell: drawn at once
     EXPECT_FALSE(EditorRepaintDue(box));
-    Append(" second"); // right after: waits for the gap, with what follows
-    Append(" third");
+    GadgetAppendText(11, " second"); // right after: waits for the gap, with what follows
+    GadgetAppendText(11, " third");
     EXPECT_TRUE(EditorRepaintDue(box));
     EXPECT_EQ(GadgetGetText(11), "first second third"); // the text never waits
-    DWORD start = GetTickCount();
-    while ((EditorRepaintDue(box) || GetUpdateRect(box, nullptr, FALSE)) &&
-           GetTickCount() - start < 5000) {
-        Drain();
-        Sleep(1);
-    }
-    EXPECT_FALSE(EditorRepaintDue(box));
-    EXPECT_FALSE(GetUpdateRect(box, nullptr, FALSE)); // everything has been drawn
+    EXPECT_TRUE(WaitWhileDispatching(
+        [&] { return !EditorRepaintDue(box) && !GetUpdateRect(box, nullptr, FALSE); }));
 }
 
 TEST_F(EditorTextTest, RepaintGapGrowsToFourTimesWhatTheLastRepaintTook) {
     HWND box = CreateBox();
-    NoteEditorPaintCost(box, WM_PAINT, 0);
-    NoteEditorPaintCost(box, WM_NCPAINT, 0);
-    EXPECT_EQ(EditorRepaintGapMs(box), kEditorRepaintGapMs);
     NoteEditorPaintCost(box, WM_PAINT, 5); // cheap drawing keeps the shortest gap
     NoteEditorPaintCost(box, WM_NCPAINT, 4);
     EXPECT_EQ(EditorRepaintGapMs(box), kEditorRepaintGapMs);
@@ -146,119 +169,13 @@ TEST_F(EditorTextTest, RepaintGapGrowsToFourTimesWhatTheLastRepaintTook) {
     EXPECT_EQ(EditorRepaintGapMs(box), 4u * 250);
 }
 
-TEST_F(EditorTextTest, HiddenBoxStaysHiddenWhenAppendedTo) {
+TEST_F(EditorTextTest, EmptyTextClearsAndAnyOtherReplacesTheWholeText) {
     HWND box = CreateBox();
-    GadgetSetText(11, "a");
-    GadgetHide(11, 1);
-    Append("b");
-    EXPECT_FALSE(IsWindowVisible(box));
-    EXPECT_EQ(GadgetGetText(11), "ab");
-    GadgetHide(11, 0);
-    EXPECT_TRUE(IsWindowVisible(box));
-}
-
-TEST_F(EditorTextTest, ReadJoinSetGivesWhatReplacingTheWholeTextGivesForEveryLineBreak) {
-    HWND box = CreateBox();
-    HWND reference = Reference();
-    GadgetSetText(11, "");
-    const char* payloads[] = {"a",      "\n",       "b\r",    "\n",    "c\r\n", "d\n\r",
-                              "\r\r\n", "e",        "\r",     "\r",    "f",     "x\ry\nz",
-                              "\n\n\n", "\r\n\r\n", "\t\v\f", "end\r", "\n",    "\xCF\xF0\xE8"};
-    for (const char* payload : payloads) {
-        Append(payload);
-        Text joined = Utf16ToCp1251(Native(reference)) + payload;
-        SetNative(reference, Cp1251ToUtf16(joined));
-        EXPECT_EQ(Native(box), Native(reference)) << "after " << Cp1251ToUtf8(payload);
-        EXPECT_EQ(GadgetGetText(11), Utf16ToCp1251(Native(reference)));
-        EXPECT_EQ(SendMessageW(box, EM_GETLINECOUNT, 0, 0),
-                  SendMessageW(reference, EM_GETLINECOUNT, 0, 0));
-    }
-}
-
-TEST_F(EditorTextTest, TextReadBackAndSetAgainStaysTheSame) {
-    CreateBox();
-    GadgetSetText(11, "a\nb\rc\r\nd\n\re\r\r\nf");
-    // Each lone LF or CR, and each CR LF, is one paragraph break that reads
-    // back as CR LF; CR CR LF is a soft break that reads back as a space.
-    const Text read = GadgetGetText(11);
-    EXPECT_EQ(read, "a\r\nb\r\nc\r\nd\r\n\r\ne f");
-    GadgetSetText(11, "");
-    GadgetSetText(11, read);
-    EXPECT_EQ(GadgetGetText(11), read);
-}
-
-TEST_F(EditorTextTest, TenThousandShortPayloadsJoinExactly) {
-    HWND box = CreateBox();
-    GadgetSetText(11, "");
-    Text expected;
-    for (int i = 0; i < 10000; ++i) {
-        Text payload = "p" + std::to_string(i) + (i % 100 == 99 ? "\r\n" : ";");
-        expected += payload;
-        Append(payload);
-    }
-    EXPECT_TRUE(GadgetGetText(11) == expected);
-    EXPECT_TRUE(Native(box) == Cp1251ToUtf16(expected));
-}
-
-TEST_F(EditorTextTest, MirrorIsDroppedWhenTheControlIsChangedBehindTheGadget) {
-    HWND box = CreateBox();
-    GadgetSetText(11, "abc");
-    EXPECT_EQ(GadgetGetText(11), "abc");
-    EXPECT_TRUE(EditorTextMirrored(box));
-
-    SetNative(box, u"xyz");
-    EXPECT_FALSE(EditorTextMirrored(box));
-    EXPECT_EQ(GadgetGetText(11), "xyz");
-    Append("1");
-    EXPECT_EQ(Native(box), u"xyz1");
-
-    SendMessageW(box, EM_SETSEL, 0, 0);
-    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L">"));
-    EXPECT_EQ(GadgetGetText(11), ">xyz1");
-    Append("2");
-    EXPECT_EQ(Native(box), u">xyz12");
-    EXPECT_TRUE(EditorTextMirrored(box));
-}
-
-TEST_F(EditorTextTest, EditableBoxIsReadAfreshEveryTime) {
-    HWND box = CreateBox(0);
-    GadgetSetText(11, "ab");
-    SendMessageW(box, EM_SETSEL, 2, 2);
-    SendMessageW(box, WM_CHAR, 'c', 1);
-    EXPECT_FALSE(EditorTextMirrored(box));
-    EXPECT_EQ(GadgetGetText(11), "abc");
-    Append("d");
-    EXPECT_EQ(Native(box), u"abcd");
-}
-
-TEST_F(EditorTextTest, MirrorIsOnlyUsedWhileTheBoxIsReadOnly) {
-    HWND box = CreateBox();
-    GadgetSetText(11, "ab");
-    EXPECT_EQ(GadgetGetText(11), "ab");
-    GadgetRecord* record = FindGadget(11);
-    record->kind->setAttribute(record, static_cast<int32_t>(EDITOR_READ_ONLY), 0);
-    SendMessageW(box, EM_SETSEL, 2, 2);
-    SendMessageW(box, WM_CHAR, 'c', 1);
-    EXPECT_EQ(GadgetGetText(11), "abc");
-}
-
-TEST_F(EditorTextTest, TextWithCharactersOutsideTheCodePageIsReplacedWhole) {
-    HWND box = CreateBox();
-    SetNative(box, u"a\u4E2Db");
-    const Text read = GadgetGetText(11);
-    EXPECT_EQ(read, "a?b");
-    EXPECT_FALSE(EditorTextMirrored(box));
+    GadgetSetText(11, "first line");
     Spy(box);
-    GadgetSetText(11, read + "c");
-    // As a whole replacement would: the "?" is what is now in the box.
-    EXPECT_EQ(Native(box), u"a?bc");
+    GadgetSetText(11, "other");
     EXPECT_EQ(gSpy.wholeTexts, 1);
-}
-
-TEST_F(EditorTextTest, ReadTextLeavesRoomToJoinAReceivedPayload) {
-    CreateBox();
-    GadgetSetText(11, Text(100000, 'r'));
-    Text read = GadgetGetText(11);
-    EXPECT_EQ(read.size(), 100000u);
-    EXPECT_GE(read.capacity(), read.size() + 995);
+    EXPECT_EQ(GadgetGetText(11), "other");
+    GadgetSetText(11, "");
+    EXPECT_EQ(GadgetGetText(11), "");
 }

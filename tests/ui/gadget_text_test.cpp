@@ -108,18 +108,21 @@ TEST_F(GadgetTextTest, CallsFromAnotherThreadCompleteOnlyWhileTheOwnerHandlesMes
     EXPECT_EQ(Native(field), u"from the worker \u041F\u0440\u0438\u0432\u0435\u0442");
 }
 
-TEST_F(GadgetTextTest, WorkerReadJoinSetOfTheEditorGivesTheJoinedText) {
+TEST_F(GadgetTextTest, WorkerAppendsToTheEditorAreCarriedOverAndJoinExactly) {
     OpenWindow();
     GadgetCreateEditor(11, 10, 10, 300, 100, EDITOR_READ_ONLY);
+    GadgetCreateString(1, 10, 120, 200, 20, "field");
     Text expected;
     for (int i = 0; i < 50; ++i)
         expected += "payload " + std::to_string(i) + ";";
     ASSERT_TRUE(RunWhileWaitingForEvents([] {
         GadgetSetText(11, "");
         for (int i = 0; i < 50; ++i)
-            GadgetSetText(11, GadgetGetText(11) + "payload " + std::to_string(i) + ";");
+            GadgetAppendText(11, "payload " + std::to_string(i) + ";");
+        GadgetAppendText(1, " and more"); // a kind without its own append
     }));
     EXPECT_EQ(GadgetGetText(11), expected);
+    EXPECT_EQ(GadgetGetText(1), "field and more");
 }
 
 TEST_F(GadgetTextTest, WorkerCallsOnAGadgetThatIsGoneDoNothing) {
@@ -129,6 +132,7 @@ TEST_F(GadgetTextTest, WorkerCallsOnAGadgetThatIsGoneDoNothing) {
     Text read = "unchanged";
     ASSERT_TRUE(RunWhileWaitingForEvents([&] {
         GadgetSetText(1, "y");
+        GadgetAppendText(1, "z");
         read = GadgetGetText(1);
     }));
     EXPECT_EQ(read, "");

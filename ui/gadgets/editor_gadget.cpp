@@ -68,6 +68,7 @@ void FillEditorKind() {
     kind.onParentMessage = EditorChangeNotification;
     kind.getText = EditorGetText;
     kind.setText = EditorSetText;
+    kind.appendText = EditorAppendText;
     kind.addItem = EditorAddItem;
     kind.removeItem = EditorRemoveItem;
     kind.clearItems = EditorClearItems;
@@ -152,7 +153,6 @@ int32_t EditorGetColor(GadgetRecord* record, int32_t type) {
 }
 
 LRESULT CALLBACK EditorProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-    NoteEditorMessage(control, message);
     switch (message) {
     case WM_SETFONT:
         // A font change resets the character format; the front colour stays.
@@ -167,7 +167,6 @@ LRESULT CALLBACK EditorProc(HWND control, UINT message, WPARAM wParam, LPARAM lP
         ForgetEditorRepaints(control);
         ProgramHeapFree(RemovePropW(control, kClientRectProperty));
         RemovePropW(control, kWordWrapProperty);
-        DestroyEditorTextMirror(control);
         return Forward(control, message, wParam, lParam);
     case WM_NCCALCSIZE:
         if (wParam) {
@@ -225,7 +224,6 @@ intptr_t GadgetCreateEditor(ObjectNumber number, int32_t x, int32_t y, int32_t w
     SendMessageW(control, EM_LIMITTEXT, kNoTextLimit, 0);
     gEditor.richTextProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditorProc)));
-    if (gEditor.richText20) CreateEditorTextMirror(control);
     SetWindowPos(control, nullptr, 0, 0, 0, 0, kRecomputeFrame);
     RedrawWindow(control, nullptr, nullptr, kRedrawWithFrame);
     LRESULT mask = SendMessageW(control, EM_GETEVENTMASK, 0, 0);

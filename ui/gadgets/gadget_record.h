@@ -71,6 +71,9 @@ struct GadgetKind {
     // Whole text; without them the commands use the control's window text.
     Text (*getText)(GadgetRecord* record);
     void (*setText)(GadgetRecord* record, const Text& text);
+    // Text added at the end, the rest left as it is; without it the command
+    // joins the whole text and sets it again.
+    void (*appendText)(GadgetRecord* record, const Text& text);
     // Items (the editor's lines); position -1 means after the last.
     void (*addItem)(GadgetRecord* record, int32_t position, const Text& text);
     void (*removeItem)(GadgetRecord* record, int32_t position);

@@ -10,11 +10,11 @@
 
 namespace {
 
-enum TextRequestKind : WPARAM { kGetTextRequest = 1, kSetTextRequest = 2 };
+enum TextRequestKind : WPARAM { kGetTextRequest = 1, kSetTextRequest = 2, kAppendTextRequest = 3 };
 
 struct TextRequest {
     TextRequest* next; // in the list of requests in flight
-    const Text* text;  // to set
+    const Text* text;  // to set or append
     Text* result;      // read into
 };
 
@@ -79,6 +79,25 @@ void SetTextHere(GadgetRecord* record, const Text& text) {
         WriteWindowText(record->handle, text);
 }
 
+void AppendTextHere(GadgetRecord* record, const Text& text) {
+    if (record->kind->appendText)
+        record->kind->appendText(record, text);
+    else
+        SetTextHere(record, GetTextHere(record) + text);
+}
+
+// Sets or appends on the control's own thread: here, or carried over.
+void ChangeText(ObjectNumber number, TextRequestKind kind, const Text& text) {
+    GadgetRecord* record = FindGadget(number);
+    if (!record) return;
+    if (OwnedByCallingThread(record->handle)) {
+        (kind == kAppendTextRequest ? AppendTextHere : SetTextHere)(record, text);
+        return;
+    }
+    TextRequest request{nullptr, &text, nullptr};
+    Carry(record->handle, kind, &request);
+}
+
 } // namespace
 
 void GadgetTextInit() {
@@ -99,6 +118,10 @@ LRESULT ServeGadgetTextRequest(GadgetRecord* record, WPARAM wParam, LPARAM lPara
         SetTextHere(record, *request->text);
         return 1;
     }
+    if (wParam == kAppendTextRequest && request->text) {
+        AppendTextHere(record, *request->text);
+        return 1;
+    }
     if (wParam == kGetTextRequest && request->result) {
         *request->result = GetTextHere(record);
         return 1;
@@ -107,14 +130,11 @@ LRESULT ServeGadgetTextRequest(GadgetRecord* record, WPARAM wParam, LPARAM lPara
 }
 
 void GadgetSetText(ObjectNumber number, const Text& text) {
-    GadgetRecord* record = FindGadget(number);
-    if (!record) return;
-    if (OwnedByCallingThread(record->handle)) {
-        SetTextHere(record, text);
-        return;
-    }
-    TextRequest request{nullptr, &text, nullptr};
-    Carry(record->handle, kSetTextRequest, &request);
+    ChangeText(number, kSetTextRequest, text);
+}
+
+void GadgetAppendText(ObjectNumber number, const Text& text) {
+    if (!text.empty()) ChangeText(number, kAppendTextRequest, text);
 }
 
 Text GadgetGetText(ObjectNumber number) {

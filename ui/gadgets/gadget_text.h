@@ -1,5 +1,5 @@
 #pragma once
-// Setting and reading a gadget's whole text, from any thread.
+// Setting, reading and appending to a gadget's text, from any thread.
 //
 // A control belongs to the thread that created it. A call from another thread
 // is carried over to that thread as one sent message and returns when that
@@ -14,6 +14,11 @@
 // Replaces the gadget's whole text; no text sets "". Numbers that name no
 // gadget are ignored.
 void GadgetSetText(ObjectNumber number, const Text& text = Text());
+// Adds text at the end of the gadget's text. An editor takes it in one
+// insertion, whatever it holds already, and shows the end; other kinds have
+// their whole text replaced by the joined text. Numbers that name no gadget
+// are ignored.
+void GadgetAppendText(ObjectNumber number, const Text& text);
 // The gadget's whole text; "" for a number that names no gadget.
 Text GadgetGetText(ObjectNumber number);
 
