@@ -62,6 +62,7 @@ q_start_wine() {
         "$WINELOADER" wineboot -i >/dev/null 2>&1 || true
         wineserver -w
     fi
+    q_prefix_fonts || return 1
     wineserver -p >/dev/null 2>&1 </dev/null
     Q_WINESERVER_STARTED=1
     # The first Wine process starts the prefix's services, which then keep
@@ -76,6 +77,22 @@ q_start_wine() {
     # that holds the test's output open for that second. wineserver -k ends it.
     local keeper="$Q_BUILD/$preset/tests/support/desktop_keeper.exe"
     [ -f "$keeper" ] && "$WINELOADER" "$keeper" >/dev/null 2>&1 </dev/null &
+}
+
+# Wine's own Windows fonts (Debian's fonts-wine): Tahoma, which Wine gives
+# for the default GUI font, and Marlett, which draws the caption buttons. They
+# sit in a folder this Wine does not search, so they are copied into the
+# prefix's Fonts folder, where Wine finds them as Windows would. Copies, not
+# links, so that a prefix and the test bed's copies of it hold what they show.
+# The list in q7700-contents tells the test bed when a copy it made is stale.
+q_prefix_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" file
+    if [ -d /usr/share/wine/fonts ]; then
+        mkdir -p "$fonts" && cp -pu /usr/share/wine/fonts/* "$fonts/" || return 1
+    fi
+    for file in /usr/share/wine/fonts/*; do
+        [ -f "$file" ] && echo "font $(basename "$file") $(stat -c %s "$file")"
+    done >"$WINEPREFIX/q7700-contents"
 }
 
 q_stop_started() {

@@ -3,13 +3,15 @@ network namespace of its own, the program beside it with its defaults.
 
   demo.py interactive   the operator uses the program; ends when it is closed
   demo.py scripted      Start, Send "Привет", the device's echo, Stop, close;
-                        prints the wire and the box and saves a screenshot
+                        prints the wire and the box, saves screenshots of the
+                        idle and the running panel and, where tshark is there,
+                        the capture and its reading by the frame dissector
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
-import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
@@ -37,10 +39,30 @@ def interactive(bed):
     return program.returncode
 
 
-def scripted(bed, screenshot):
+def show_capture(capture, image):
+    """Prints the capture as the dissector reads it and saves its detailed
+    view as a picture of text."""
+    frames = ["-Y", "udp.dstport == 2048"]
+    print("tshark with tools/wireshark/q7700.lua reads the capture %s as:" % capture.path)
+    print(testbed.dissect(capture.path, *frames), end="")
+    details = testbed.dissect(capture.path, "-V", "-O", "q7700", *frames)
+    text = details.replace("\\", "\\\\").replace("%", "%%")  # taken as escapes otherwise
+    subprocess.run(["convert", "-background", "white", "-fill", "black", "-font", "DejaVu-Sans-Mono",
+                    "-pointsize", "13", "label:" + text, "-trim", "+repage", "-bordercolor",
+                    "white", "-border", "12", image], capture_output=True, timeout=60)
+    print("the dissector's detailed view: " + image)
+
+
+def scripted(bed, shots):
     peer = testbed.Peer(bed, "--port", 2048, "--echo")
+    capture = None
+    if shutil.which("tshark"):
+        capture = testbed.Capture(bed, os.path.join(shots, "run-capture.pcapng"))
     session = testbed.Session(bed)
     try:
+        session.driver.ok("ping", 5000)
+        testbed.screenshot(os.path.join(shots, "run-idle.png"))
+        print("screenshot of the idle panel: " + os.path.join(shots, "run-idle.png"))
         session.start()
         print("Start pressed: the program listens on port 2048")
         session.driver.set_text(7, "Привет")
@@ -55,15 +77,20 @@ def scripted(bed, screenshot):
         session.driver.wait_until(lambda: "Привет" in session.driver.text(11), 10,
                                   "the echo in the received box")
         print("received box now reads: %r" % session.driver.text(11))
-        testbed.screenshot(screenshot)
-        print("screenshot of the running panel: " + screenshot)
+        testbed.screenshot(os.path.join(shots, "run-running.png"))
+        print("screenshot of the running panel: " + os.path.join(shots, "run-running.png"))
         session.click(6)
         session.wait_state(5, True, True)
         print("Stop pressed: the panel is idle again")
         code, seconds = session.close_window()
         print("window closed: the program ended with exit code %d after %.2f s" % (code, seconds))
+        if capture and capture.wait_for(2):
+            capture.stop()
+            show_capture(capture, os.path.join(shots, "run-capture.png"))
         return 0 if code == 0 else 1
     finally:
+        if capture:
+            capture.stop()
         session.end()
         peer.stop()
 
@@ -77,7 +104,7 @@ def main():
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--loader", required=True)
-    parser.add_argument("--screenshot", default=None)
+    parser.add_argument("--shots", default=None, help="folder for the screenshots and capture")
     args = parser.parse_args()
     for name in ("program", "driver", "peer", "prefix", "work", "loader"):
         testbed.PATHS[name] = os.path.abspath(getattr(args, name))
@@ -86,7 +113,7 @@ def main():
         with testbed.TestBed("run") as bed:
             if args.mode == "interactive":
                 sys.exit(interactive(bed))
-            sys.exit(scripted(bed, args.screenshot or os.path.join(args.work, "run-screenshot.png")))
+            sys.exit(scripted(bed, os.path.abspath(args.shots or args.work)))
     except KeyboardInterrupt:
         print("interrupted: the program and the virtual device were stopped")
         sys.exit(130)

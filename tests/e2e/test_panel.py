@@ -25,6 +25,11 @@ LAYOUT = {
     11: (10, 135, 280, 100, ""),
 }
 
+LABELS = (1, 3, 10, 12, 9)
+# "IP Q7700-Ethernet: " is 101 px wide in Tahoma 8 and its label 100: it
+# takes two lines, as the panel is laid out.
+TWO_LINES = {1}
+
 
 def panel_state(driver):
     return {n: driver.state(n) for n in (START, STOP, FIELD_IP, FIELD_PORT, SEND)}
@@ -49,6 +54,18 @@ class Panel(testbed.BedTestCase):
                 rect = [int(v) for v in self.driver.ok("rect", number)]
                 self.assertEqual(rect, [x, y, width, height])
                 self.assertEqual(self.driver.text(number), text)
+
+    def test_labels_fit_on_one_line_in_tahoma_but_the_address_label(self):
+        for number in LABELS:
+            _, _, width, height, text = LAYOUT[number]
+            with self.subTest(control=number, text=text):
+                text_width, text_height, face = self.driver.ok("extent", number)
+                # Wine's substitute for the default GUI font, from the prefix.
+                self.assertEqual(testbed.Driver.decode(face), "Tahoma")
+                fits = int(text_width) <= width and int(text_height) <= height
+                self.assertEqual(fits, number not in TWO_LINES,
+                                 "%r is %s x %s px in its %d x %d label" % (
+                                     text, text_width, text_height, width, height))
 
     def test_idle_running_idle_running(self):
         self.assertEqual(panel_state(self.driver), IDLE)

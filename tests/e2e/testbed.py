@@ -19,6 +19,8 @@ import unittest
 
 OPERATOR_ADDRESS = "192.168.0.2"
 DEVICE_ADDRESS = "192.168.0.10"
+DISSECTOR = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
+    __file__)))), "tools", "wireshark", "q7700.lua")
 
 # Set by run_e2e.py from its command line.
 PATHS = {"program": None, "netfail_program": None, "driver": None, "peer": None,
@@ -58,6 +60,15 @@ def skip_unless_namespaces(cls):
 
 def run(*args):
     subprocess.run(args, check=True, capture_output=True)
+
+
+def prefix_contents(prefix):
+    """What the scripts put into a Wine prefix (scripts/lib/common.sh), or None."""
+    try:
+        with open(os.path.join(prefix, "q7700-contents")) as contents:
+            return contents.read()
+    except OSError:
+        return None
 
 
 class Lines:
@@ -170,8 +181,11 @@ class TestBed:
         run("ip", "-n", self.operator, "link", "set", "lo", "up")
         if self.with_device:
             self.add_device()
-        # A copy of the build's prefix: making a new one takes far longer.
-        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+        # A copy of the build's prefix: making a new one takes far longer. A
+        # copy made before the scripts changed what a prefix holds (the list
+        # in q7700-contents) is made anew.
+        if (not os.path.exists(os.path.join(self.prefix, "system.reg")) or
+                prefix_contents(self.prefix) != prefix_contents(PATHS["prefix"])):
             shutil.rmtree(self.prefix, ignore_errors=True)
             shutil.copytree(PATHS["prefix"], self.prefix, symlinks=True)
         subprocess.run(["ip", "netns", "exec", self.operator, "wineserver", "-p"], env=self.env,
@@ -295,6 +309,54 @@ def device_send(bed, *args):
     out, _ = process.communicate(timeout=30)
     if process.returncode != 0:
         raise RuntimeError("the virtual device could not send: %r" % out)
+
+
+class Capture:
+    """tshark on the device host, writing the UDP datagrams that cross its
+    link to a file until stopped. It says it captures a moment before it
+    does, so it counts as ready once it has seen a datagram of the device
+    host's to the discard port (9), sent until it does."""
+
+    def __init__(self, bed, path, timeout=30):
+        self.path = path
+        self.process = bed.device_popen(
+            ["tshark", "-i", "any", "-f", "udp", "-w", path, "-P", "-l",
+             "-T", "fields", "-e", "udp.dstport"], stdout=subprocess.PIPE)
+        self.lines = Lines(self.process.stdout)
+        self.ports = []
+        deadline = time.monotonic() + timeout
+        while "9" not in self.ports:
+            if time.monotonic() > deadline:
+                self.stop()
+                raise RuntimeError("tshark captured nothing")
+            device_send(bed, "--raw", "sync", "--to-port", 9)
+            self.wait(lambda ports: "9" in ports, 0.2)
+
+    def wait(self, condition, timeout):
+        """Waits until condition(destination ports so far) holds; whether it did."""
+        deadline = time.monotonic() + timeout
+        while not condition(self.ports):
+            line = self.lines.get(max(0.0, deadline - time.monotonic()))
+            if line is None:
+                return condition(self.ports)
+            self.ports.append(line.strip())
+        return True
+
+    def wait_for(self, count, port=2048, timeout=10):
+        """Waits until `count` datagrams to the port were captured."""
+        return self.wait(lambda ports: ports.count(str(port)) >= count, timeout)
+
+    def stop(self):
+        """Ends the capture; the file is complete once tshark has ended."""
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGINT)
+            self.process.wait(30)
+
+
+def dissect(path, *options):
+    """tshark's reading of a capture file with the frame dissector loaded."""
+    return subprocess.run(["tshark", "-r", path, "-X", "lua_script:" + DISSECTOR] + list(options),
+                          capture_output=True, text=True, timeout=60, check=True).stdout
 
 
 class Session:

@@ -11,6 +11,9 @@
 //   state ID                visibility and enabled state      -> ok VISIBLE ENABLED
 //   rect ID                 client rectangle of control ID    -> ok X Y W H
 //   client                  inner size of the main window     -> ok W H
+//   extent ID               size of label ID's text on one line in the font the
+//                           label draws with, and that font's face
+//                                                             -> ok W H FACEHEX
 //   click ID                press button ID as the mouse does (refused when the
 //                           operator could not: hidden or disabled control or window)
 //   msgbox MS               wait up to MS for a message box of the program
@@ -155,6 +158,22 @@ std::string BoxText(HWND box) {
 
 HWND Control(const char* id) {
     return gMain ? GetDlgItem(gMain, std::atoi(id)) : nullptr;
+}
+
+// The family of the font that a DC really draws with: for a substituted
+// face ("MS Shell Dlg") GetTextFace gives the name asked for, not the font.
+std::wstring RealizedFace(HDC dc) {
+    UINT bytes = GetOutlineTextMetricsW(dc, 0, nullptr);
+    if (bytes == 0) {
+        wchar_t face[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, face);
+        return face;
+    }
+    std::string buffer(bytes, '\0');
+    auto* metrics = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
+    if (!GetOutlineTextMetricsW(dc, bytes, metrics)) return std::wstring();
+    return reinterpret_cast<const wchar_t*>(buffer.data() +
+                                            reinterpret_cast<uintptr_t>(metrics->otmpFamilyName));
 }
 
 template <typename Test> bool WaitFor(DWORD timeoutMs, Test test) {
@@ -311,6 +330,33 @@ void Run(char* line) {
         MapWindowPoints(nullptr, gMain, reinterpret_cast<POINT*>(&r), 2);
         return Answer("ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                       std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
+    }
+    if (name == "extent") {
+        // The font the label draws with. Wine answers WM_GETFONT from another
+        // process with 0; its static control keeps the font in its first
+        // extra word, which any process can read. The default GUI font is a
+        // stock object, so its handle is valid in this process too.
+        auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+        wchar_t className[16] = {};
+        GetClassNameW(control, className, 16);
+        if (!font && _wcsicmp(className, L"Static") == 0)
+            font = reinterpret_cast<HFONT>(GetWindowLongPtrW(control, 0));
+        LOGFONTW description{};
+        if (!font || !GetObjectW(font, sizeof description, &description))
+            return Answer("error the control's font is unknown here");
+        // Measured on the control's own DC, in that font.
+        HDC dc = GetDC(control);
+        HGDIOBJ previous = SelectObject(dc, font);
+        std::wstring text = Wide(WindowText(control));
+        SIZE size{};
+        bool measured = previous && GetTextExtentPoint32W(dc, text.c_str(),
+                                                          static_cast<int>(text.size()), &size);
+        std::wstring face = measured ? RealizedFace(dc) : std::wstring();
+        if (previous) SelectObject(dc, previous);
+        ReleaseDC(control, dc);
+        if (!measured) return Answer("error cannot measure in the control's font");
+        return Answer("ok " + std::to_string(size.cx) + " " + std::to_string(size.cy) + " " +
+                      Hex(Utf16ToCp1251(std::u16string(face.begin(), face.end()))));
     }
     if (name == "click-until-shown") {
         char* arg3 = std::strtok(nullptr, " \r\n");

@@ -1,0 +1,84 @@
+"""The Wireshark dissector (tools/wireshark/q7700.lua) reading what tshark
+captured on the device host: the program's frame and datagrams of the device."""
+import json
+import os
+
+import testbed
+
+SEND, FIELD_MESSAGE = 8, 7
+MESSAGE = "Привет, мир"
+HEADER = ("q7700.marker", "q7700.length", "q7700.reserved", "q7700.nonce", "q7700.flag")
+EXPERTS = ("q7700.not_frame", "q7700.length.wrong", "q7700.reserved.nonzero",
+           "q7700.flag.wrong", "q7700.nonce.repeated")
+FIELDS = ("udp.payload", "data.data", "q7700.well_formed", "q7700.text",
+          "q7700.terminator") + HEADER + EXPERTS
+
+# Sent from the device host in this order: the payload, the header as read
+# (None: not a frame, shown as data), well-formed or not, the expert notes.
+# Each header byte differs from its neighbours, so a field read from the
+# wrong offset shows.
+FROM_DEVICE = [
+    ("1103004750414243", None, False, {"q7700.not_frame"}),
+    ("100300", None, False, {"q7700.not_frame"}),
+    ("1005004750414243", (0x10, 5, 0, 0x47, 0x50), False, {"q7700.length.wrong"}),
+    ("1003018890414243", (0x10, 3, 1, 0x88, 0x90), False, {"q7700.reserved.nonzero"}),
+    ("100300c990414243", (0x10, 3, 0, 0xC9, 0x90), False, {"q7700.flag.wrong"}),
+    ("1003002110414243", (0x10, 3, 0, 0x21, 0x10), True, set()),
+    ("1003002110414243", (0x10, 3, 0, 0x21, 0x10), False, {"q7700.nonce.repeated"}),
+]
+
+
+def header(shown):
+    return tuple(int(shown[name][0], 0) for name in HEADER) if HEADER[0] in shown else None
+
+
+def experts(shown):
+    return {name for name in EXPERTS if name in shown}
+
+
+class Dissector(testbed.BedTestCase):
+    bed_tag = "dissector"
+
+    def capture(self):
+        """The device's datagrams, then the program's frame, as tshark reads
+        them with the dissector: one record of FIELDS per datagram."""
+        self.open_session()
+        self.session.start()
+        path = os.path.join(testbed.PATHS["work"], "dissector.pcapng")
+        capture = testbed.Capture(self.bed, path)
+        self.addCleanup(capture.stop)
+        for payload, _, _, _ in FROM_DEVICE:
+            testbed.device_send(self.bed, "--raw-hex", payload)
+        self.driver.set_text(FIELD_MESSAGE, MESSAGE)
+        self.session.click(SEND)
+        if not capture.wait_for(len(FROM_DEVICE) + 1, timeout=5):
+            self.session.click(SEND)  # a press can be lost (see test_frames)
+        self.assertTrue(capture.wait_for(len(FROM_DEVICE) + 1), "not every datagram was captured")
+        capture.stop()
+        options = ["-Y", "udp.dstport == 2048", "-T", "json"]
+        options += [word for name in FIELDS for word in ("-e", name)]
+        return [record["_source"]["layers"] for record in
+                json.loads(testbed.dissect(path, *options))]
+
+    def test_program_frame_and_device_datagrams_are_read_as_sent(self):
+        records = self.capture()
+        self.assertGreaterEqual(len(records), len(FROM_DEVICE) + 1)
+        for (payload, fields, well_formed, notes), shown in zip(FROM_DEVICE, records):
+            with self.subTest(payload=payload):
+                self.assertEqual(shown["udp.payload"], [payload])
+                self.assertEqual(header(shown), fields)
+                self.assertEqual(experts(shown), notes)
+                if fields is None:
+                    self.assertEqual(shown.get("data.data"), [payload])
+                else:
+                    self.assertEqual(shown["q7700.well_formed"], ["1" if well_formed else "0"])
+                    self.assertEqual(shown["q7700.text"], ["ABC"])
+
+        shown = records[len(FROM_DEVICE)]
+        frame = bytes.fromhex(shown["udp.payload"][0])
+        self.assertEqual(frame[5:], MESSAGE.encode("cp1251") + b"\n\r")
+        self.assertEqual(header(shown), tuple(frame[:5]))
+        self.assertEqual(shown["q7700.text"], [MESSAGE])
+        self.assertEqual(shown["q7700.terminator"], ["10", "13"])
+        self.assertEqual(shown["q7700.well_formed"], ["1"])
+        self.assertEqual(experts(shown), set())
