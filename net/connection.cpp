@@ -61,7 +61,7 @@ ConnectionRecord* OpenStream(SocketHandle socket, const Destination& to, int32_t
     ConnectionRecord* record = NewRecord();
     if (!record) return nullptr;
     record->kind = ConnectionStream;
-    record->socketOrPort = socket;
+    record->streamSocket = socket;
     return record;
 }
 
@@ -73,8 +73,8 @@ ConnectionRecord* OpenDatagram(SocketHandle socket, const Destination& to, int32
     if (!record) return nullptr;
     record->kind = ConnectionDatagram;
     record->peerAddress = to.address;
-    record->socketOrPort = port; // only its low 16 bits are used
-    record->ownSocket = socket;
+    record->datagramPort = port;
+    record->sendSocket = socket;
     return record;
 }
 } // namespace
@@ -115,22 +115,20 @@ ConnectionRecord* OpenConnection(const Text& host, int32_t port, int32_t mode) {
 int32_t SendData(ConnectionRecord* connection, const void* buffer, int32_t length) {
     if (!connection || length < 0 || (!buffer && length > 0)) return -1;
     if (connection->kind == ConnectionStream)
-        return SocketSend(connection->socketOrPort, buffer, length);
+        return SocketSend(connection->streamSocket, buffer, length);
     if (connection->kind != ConnectionDatagram) return -1;
-    // A server's client is answered from the server's port.
-    SocketHandle socket = connection->owner ? connection->owner->socket : connection->ownSocket;
-    return SocketSendTo(socket, buffer, length, connection->peerAddress,
-                        static_cast<uint16_t>(connection->socketOrPort & 0xFFFF));
+    return SocketSendTo(connection->sendSocket, buffer, length, connection->peerAddress,
+                        static_cast<uint16_t>(connection->datagramPort & 0xFFFF));
 }
 
 void CloseConnection(ConnectionRecord* connection) {
     if (!connection) return;
-    if (connection->kind == ConnectionStream) SocketClose(connection->socketOrPort);
+    if (connection->kind == ConnectionStream) SocketClose(connection->streamSocket);
     if (connection->owner) {
         // A datagram server's socket stays open: it is the server's.
         RemoveServerClient(connection->owner, connection);
         return;
     }
-    if (connection->kind == ConnectionDatagram) SocketClose(connection->ownSocket);
+    if (connection->kind == ConnectionDatagram) SocketClose(connection->sendSocket);
     ProgramHeapFree(connection);
 }

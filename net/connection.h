@@ -14,11 +14,17 @@ constexpr int32_t ConnectionStream = 1;
 constexpr int32_t ConnectionDatagram = 2;
 
 struct ConnectionRecord {
-    int32_t kind;               // ConnectionStream or ConnectionDatagram
-    uint32_t peerAddress;       // datagram: the peer's IPv4 address, network order
-    intptr_t socketOrPort;      // stream: the connected socket; datagram: the peer's port
-    ServerRecord* owner;        // the server of a server's client; null for a client connection
-    SocketHandle ownSocket;     // datagram client connection: its socket; unused otherwise
+    int32_t kind;         // ConnectionStream or ConnectionDatagram
+    uint32_t peerAddress; // datagram: the peer's IPv4 address, network order
+    union {
+        SocketHandle streamSocket; // stream: the connected socket
+        intptr_t datagramPort;     // datagram: the peer's port (its low 16 bits count)
+    };
+    ServerRecord* owner; // the server of a server's client; null for a client connection
+    // Datagram: the socket it sends from. A client connection's own; for a
+    // server's client, its server's socket, so that a reply leaves from the
+    // port the peer sent to.
+    SocketHandle sendSocket;
     unsigned char* unreadBlock; // datagram client of a server: bytes not read yet, or null
     int32_t unreadCount;
     unsigned char* readPosition; // first unread byte inside unreadBlock

@@ -19,7 +19,7 @@ static uint32_t HomeSlot(uint32_t address, intptr_t port) {
 }
 
 static uint32_t HomeSlotOf(const ConnectionRecord* client) {
-    return HomeSlot(client->peerAddress, client->socketOrPort);
+    return HomeSlot(client->peerAddress, client->datagramPort);
 }
 
 ConnectionRecord* FindDatagramClient(ServerRecord* server, uint32_t address, uint16_t port) {
@@ -28,7 +28,7 @@ ConnectionRecord* FindDatagramClient(ServerRecord* server, uint32_t address, uin
     for (uint32_t slot = HomeSlot(address, port);; slot = (slot + 1) & kIndexMask) {
         ConnectionRecord* client = index[slot];
         if (!client) return nullptr;
-        if (client->peerAddress == address && client->socketOrPort == port) return client;
+        if (client->peerAddress == address && client->datagramPort == port) return client;
     }
 }
 
@@ -94,8 +94,9 @@ static ConnectionRecord* NewClientRecord(ServerRecord* server, uint32_t address,
     if (!client) return nullptr;
     client->kind = ConnectionDatagram;
     client->peerAddress = address;
-    client->socketOrPort = port;
+    client->datagramPort = port;
     client->owner = server;
+    client->sendSocket = server->socket;
     return client;
 }
 
@@ -105,14 +106,6 @@ static void Admit(ServerRecord* server, ConnectionRecord* client, ConnectionReco
     if (givesWay) RemoveDatagramClient(server, givesWay);
     Index(server->datagramClients.index, client);
     ++server->datagramClients.count;
-}
-
-ConnectionRecord* AddDatagramClient(ServerRecord* server, uint32_t address, uint16_t port) {
-    ConnectionRecord* givesWay;
-    if (!HasIndex(&server->datagramClients) || !RoomForOneMore(server, &givesWay)) return nullptr;
-    ConnectionRecord* client = NewClientRecord(server, address, port);
-    if (client) Admit(server, client, givesWay);
-    return client;
 }
 
 ConnectionRecord* KeepDatagram(ServerRecord* server, uint32_t address, uint16_t port,

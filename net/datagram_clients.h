@@ -28,16 +28,14 @@ struct DatagramClients {
 
 // The client of this sender, or null.
 ConnectionRecord* FindDatagramClient(ServerRecord* server, uint32_t address, uint16_t port);
-// A new client for this sender at the front of the server's list. At the
-// bound, the least recently active client without unread bytes gives way
-// (never the last event's client); null, with every client as it was, when
-// every client still holds unread bytes or memory runs out.
-ConnectionRecord* AddDatagramClient(ServerRecord* server, uint32_t address, uint16_t port);
 // Keeps a received datagram for its sender, whose client is made if it is
-// new (at the bound as AddDatagramClient does). The client, or null when the
-// datagram is dropped: it is empty, finds no room, would take the sender
-// past MaxUnreadBytes, or memory runs out. A dropped datagram changes no
-// client: none is made, none makes way, and unread bytes stay as they were.
+// new, at the front of the server's list. At the bound of MaxDatagramClients
+// the least recently active client without unread bytes gives way (never the
+// last event's client). The client, or null when the datagram is dropped: it
+// is empty, finds no room (every client still holds unread bytes), would
+// take the sender past MaxUnreadBytes, or memory runs out. A dropped datagram
+// changes no client: none is made, none makes way, and unread bytes stay as
+// they were.
 ConnectionRecord* KeepDatagram(ServerRecord* server, uint32_t address, uint16_t port,
                                const void* datagram, int32_t length);
 // Appends a datagram to the client's unread bytes. False when it is dropped:

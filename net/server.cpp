@@ -89,7 +89,7 @@ void CloseServer(ObjectNumber number) {
     ServerRecord* server = FindServer(number);
     if (!server) return;
     while (auto* client = static_cast<ConnectionRecord*>(ListFirst(&server->clients))) {
-        if (client->kind == ConnectionStream) SocketClose(client->socketOrPort);
+        if (client->kind == ConnectionStream) SocketClose(client->streamSocket);
         RemoveServerClient(server, client);
     }
     ReleaseDatagramClients(server);
@@ -111,7 +111,7 @@ static int32_t AcceptOne(ServerRecord* server) {
         return NetEventNone;
     }
     client->kind = ConnectionStream;
-    client->socketOrPort = accepted;
+    client->streamSocket = accepted;
     client->owner = server;
     Network()->lastEventClient = client;
     return NetEventConnect;
@@ -137,11 +137,11 @@ static int32_t PeekClients(ServerRecord* server) {
     unsigned char scratch[8];
     for (void* p = ListFirst(&server->clients); p; p = ListNext(p)) {
         auto* client = static_cast<ConnectionRecord*>(p);
-        int32_t result = PeekConnection(client->socketOrPort, sizeof scratch, scratch);
+        int32_t result = PeekConnection(client->streamSocket, sizeof scratch, scratch);
         if (result == 0) continue;
         Network()->lastEventClient = client;
         if (result != -2) return NetEventData;
-        SocketClose(client->socketOrPort);
+        SocketClose(client->streamSocket);
         RemoveServerClient(server, client);
         return NetEventDisconnect;
     }
@@ -177,7 +177,7 @@ ConnectionRecord* LastEventClient() {
 int32_t ReceiveData(ConnectionRecord* connection, void* buffer, int32_t length) {
     if (!connection || !buffer || length < 1) return 0;
     if (connection->kind == ConnectionStream)
-        return SocketReceive(connection->socketOrPort, buffer, length, false);
+        return SocketReceive(connection->streamSocket, buffer, length, false);
     if (connection->kind == ConnectionDatagram)
         return ReadDatagramBytes(connection, buffer, length);
     return 0;

@@ -33,7 +33,7 @@ uint16_t PortOf(int32_t sender) {
 }
 int32_t SenderOf(const ConnectionRecord* client) {
     return static_cast<int32_t>((client->peerAddress >> 24) - 1) * 256 +
-           static_cast<int32_t>(client->socketOrPort - 40000);
+           static_cast<int32_t>(client->datagramPort - 40000);
 }
 
 struct SenderModel {

@@ -32,11 +32,11 @@ TEST_F(ClientConnection, DatagramLeavesFromAPortTheSystemChose) {
     ConnectionRecord* connection = OpenConnection("127.0.0.1", port, NetModeUdp);
     ASSERT_NE(connection, nullptr);
     // Nothing is bound before the send: port 0, or (Windows) no name at all.
-    EXPECT_LE(SocketLocalPort(connection->ownSocket), 0);
+    EXPECT_LE(SocketLocalPort(connection->sendSocket), 0);
     ASSERT_EQ(SendData(connection, "frame", 5), 5);
     ASSERT_EQ(WaitForEvent(), NetEventData);
-    int32_t sourcePort = static_cast<int32_t>(LastEventClient()->socketOrPort);
-    EXPECT_EQ(sourcePort, SocketLocalPort(connection->ownSocket));
+    int32_t sourcePort = static_cast<int32_t>(LastEventClient()->datagramPort);
+    EXPECT_EQ(sourcePort, SocketLocalPort(connection->sendSocket));
     EXPECT_NE(sourcePort, port);
     EXPECT_EQ(ReadAll(LastEventClient()), "frame");
     CloseConnection(connection);
@@ -177,7 +177,7 @@ TEST_F(ClientConnection, StreamLocalBindingTakesTheGivenPortOrFails) {
     ConnectionRecord* connection =
         OpenConnectionEx("127.0.0.1", port, NetModeTcp, 0, "127.0.0.1", localPort);
     ASSERT_NE(connection, nullptr);
-    EXPECT_EQ(SocketLocalPort(connection->socketOrPort), localPort);
+    EXPECT_EQ(SocketLocalPort(connection->streamSocket), localPort);
     ASSERT_EQ(WaitForEvent(), NetEventConnect);
     CloseConnection(connection);
 }

@@ -31,7 +31,7 @@ TEST_F(StreamServer, AcceptedConnectionRaisesConnectWithAStreamClient) {
     ASSERT_NE(client, nullptr);
     EXPECT_EQ(client->kind, ConnectionStream);
     EXPECT_EQ(client->owner, Server(0));
-    EXPECT_NE(client->socketOrPort, NoSocket);
+    EXPECT_NE(client->streamSocket, NoSocket);
     EXPECT_EQ(ListFirst(&Server(0)->clients), client);
     CloseConnection(connection);
 }
@@ -90,8 +90,8 @@ TEST_F(StreamServer, NewestClientIsPeekedFirst) {
     ConnectionRecord* newerClient = LastEventClient();
     ASSERT_EQ(SendData(older, "o", 1), 1);
     ASSERT_EQ(SendData(newer, "n", 1), 1);
-    ASSERT_EQ(SocketWaitReadable(olderClient->socketOrPort, 3000), 1);
-    ASSERT_EQ(SocketWaitReadable(newerClient->socketOrPort, 3000), 1);
+    ASSERT_EQ(SocketWaitReadable(olderClient->streamSocket, 3000), 1);
+    ASSERT_EQ(SocketWaitReadable(newerClient->streamSocket, 3000), 1);
     ASSERT_EQ(PollServerEvents(), NetEventData);
     EXPECT_EQ(LastEventClient(), newerClient);
     char byte;
@@ -121,7 +121,7 @@ TEST_F(StreamServer, CloseConnectionOnAServerClientClosesItsSocket) {
     CloseConnection(LastEventClient());
     EXPECT_EQ(ListFirst(&Server(0)->clients), nullptr);
     // The far end sees the connection end.
-    ASSERT_EQ(SocketWaitReadable(connection->socketOrPort, 3000), 1);
+    ASSERT_EQ(SocketWaitReadable(connection->streamSocket, 3000), 1);
     char byte;
     EXPECT_EQ(ReceiveData(connection, &byte, 1), 0);
     CloseConnection(connection);
@@ -130,7 +130,7 @@ TEST_F(StreamServer, CloseConnectionOnAServerClientClosesItsSocket) {
 TEST_F(StreamServer, ClosingTheServerEndsItsAcceptedConnections) {
     ConnectionRecord* connection = ConnectAndAccept();
     CloseServer(0);
-    ASSERT_EQ(SocketWaitReadable(connection->socketOrPort, 3000), 1);
+    ASSERT_EQ(SocketWaitReadable(connection->streamSocket, 3000), 1);
     char byte;
     EXPECT_LE(ReceiveData(connection, &byte, 1), 0);
     CloseConnection(connection);
@@ -138,7 +138,7 @@ TEST_F(StreamServer, ClosingTheServerEndsItsAcceptedConnections) {
 
 TEST_F(StreamServer, PeekConnectionCountsSizesAndClosedPeers) {
     ConnectionRecord* connection = ConnectAndAccept();
-    SocketHandle accepted = LastEventClient()->socketOrPort;
+    SocketHandle accepted = LastEventClient()->streamSocket;
     char buffer[64];
     EXPECT_EQ(PeekConnection(accepted, 8, buffer), 0); // nothing yet
     ASSERT_EQ(SendData(connection, "twenty bytes of data", 20), 20);

@@ -39,7 +39,7 @@ TEST_F(DatagramServer, FirstDatagramOfNewSenderRaisesDataWithNewClient) {
     ASSERT_NE(client, nullptr);
     EXPECT_EQ(client->kind, ConnectionDatagram);
     EXPECT_EQ(client->peerAddress, Loopback());
-    EXPECT_EQ(client->socketOrPort, SenderPort());
+    EXPECT_EQ(client->datagramPort, SenderPort());
     EXPECT_EQ(client->owner, Server(0));
     EXPECT_EQ(ReadAll(client), "hello");
 }
@@ -57,7 +57,7 @@ TEST_F(DatagramServer, SameSenderKeepsItsClientAndAnotherPortGetsItsOwn) {
     ConnectionRecord* second = LastEventClient();
     EXPECT_NE(second, first);
     EXPECT_EQ(second->peerAddress, first->peerAddress);
-    EXPECT_EQ(second->socketOrPort, SocketLocalPort(other));
+    EXPECT_EQ(second->datagramPort, SocketLocalPort(other));
     EXPECT_EQ(ReadAll(second), "three");
     EXPECT_EQ(Server(0)->datagramClients.count, 2);
     // The newest client is in front.
