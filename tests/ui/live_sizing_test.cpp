@@ -110,15 +110,15 @@ bool Has(const std::vector<int32_t>& codes, int32_t code) {
 
 TEST_F(LiveSizingTest, WithOutlineDraggingTheSystemLoopIsLeftToRun) {
     SetFullWindowDragging(false);
-    EXPECT_EQ(LiveSizing(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0), NotHandled);
+    EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0).handled);
     EXPECT_EQ(State().active, 0);
     EXPECT_NE(GetCapture(), window);
 }
 
 TEST_F(LiveSizingTest, OnlySizeCommandsStartIt) {
-    EXPECT_EQ(LiveSizing(window, WM_MOUSEMOVE, 0, 0), NotHandled);
-    EXPECT_EQ(LiveSizing(window, WM_SYSCOMMAND, SC_MOVE, 0), NotHandled);
-    EXPECT_EQ(LiveSizing(window, WM_KEYDOWN, VK_LEFT, 0), NotHandled);
+    EXPECT_FALSE(LiveSizing(window, WM_MOUSEMOVE, 0, 0).handled);
+    EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_MOVE, 0).handled);
+    EXPECT_FALSE(LiveSizing(window, WM_KEYDOWN, VK_LEFT, 0).handled);
     EXPECT_EQ(State().active, 0);
 }
 

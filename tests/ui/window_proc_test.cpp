@@ -230,11 +230,11 @@ struct Forwarded {
     ObjectNumber gadget = 0;
     HWND parent = nullptr;
     UINT message = 0;
-    LRESULT answer = NotHandled;
+    MessageResult answer = NotHandled;
 };
 Forwarded gForwarded;
-LRESULT RecordForward(HWND control, ObjectNumber gadget, HWND parent, UINT message, WPARAM,
-                      LPARAM) {
+MessageResult RecordForward(HWND control, ObjectNumber gadget, HWND parent, UINT message, WPARAM,
+                            LPARAM) {
     ++gForwarded.calls;
     gForwarded.control = control;
     gForwarded.gadget = gadget;
@@ -254,7 +254,7 @@ TEST_F(WindowProcTest, ColourMessagesOfAGadgetGoToItsKind) {
     HWND label = Control(window, 14, L"STATIC", 0);
     MarkAsGadget(label, 14);
     gForwarded = Forwarded{};
-    gForwarded.answer = 1234;
+    gForwarded.answer = Handled(1234);
     HDC dc = GetDC(label);
     EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                            reinterpret_cast<LPARAM>(label)),
@@ -274,13 +274,13 @@ TEST_F(WindowProcTest, ControlWhoseMarkDiffersFromItsIdentifierIsNoGadget) {
     HWND control = Control(window, 14, L"STATIC", 0);
     MarkAsGadget(control, 15);
     gForwarded = Forwarded{};
-    EXPECT_EQ(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0), NotHandled);
-    EXPECT_EQ(ForwardToGadget(nullptr, window, WM_CTLCOLORSTATIC, 0, 0), NotHandled);
+    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
+    EXPECT_FALSE(ForwardToGadget(nullptr, window, WM_CTLCOLORSTATIC, 0, 0).handled);
     EXPECT_EQ(gForwarded.calls, 0);
     // Without the gadget library no control is a gadget.
     MarkAsGadget(control, 14);
     SetGadgetHooks(nullptr);
-    EXPECT_EQ(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0), NotHandled);
+    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
 }
 
 TEST_F(WindowProcTest, CommandHandledByTheGadgetKindMakesNoGadgetEvent) {
@@ -291,7 +291,7 @@ TEST_F(WindowProcTest, CommandHandledByTheGadgetKindMakesNoGadgetEvent) {
     MarkAsGadget(handled, 5);
     Drain();
     gForwarded = Forwarded{};
-    gForwarded.answer = 0;
+    gForwarded.answer = Handled(0);
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), reinterpret_cast<LPARAM>(handled));
     EXPECT_EQ(EventWait(0), WM_COMMAND); // no event: the raw message number
     EXPECT_EQ(gForwarded.calls, 1);
@@ -309,7 +309,7 @@ TEST_F(WindowProcTest, NotifyIsForwardedForTheSendingControl) {
     HWND control = Control(window, 8);
     MarkAsGadget(control, 8);
     gForwarded = Forwarded{};
-    gForwarded.answer = 77;
+    gForwarded.answer = Handled(77);
     NMHDR header{control, 8, static_cast<UINT>(NM_CLICK)};
     EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 8, reinterpret_cast<LPARAM>(&header)), 77);
     EXPECT_EQ(gForwarded.control, control);

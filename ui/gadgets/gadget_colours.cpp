@@ -1,21 +1,20 @@
 #include "ui/gadgets/gadget_colours.h"
 
 #include "ui/gadgets/brush_cache.h"
-#include "ui/windows/event_codes.h"
 
-LRESULT AnswerColourRequest(GadgetRecord* record, HDC dc, int systemColour) {
+MessageResult AnswerColourRequest(GadgetRecord* record, HDC dc, int systemColour) {
     const ColourWords& colours = record->coloured;
-    LRESULT result = NotHandled;
+    MessageResult result = NotHandled;
     if (colours.frontColour != GADGET_COLOR_DEFAULT) {
         SetTextColor(dc, static_cast<COLORREF>(colours.frontColour));
         if (colours.backColour == GADGET_COLOR_DEFAULT) {
             SetBkColor(dc, GetSysColor(systemColour));
-            result = reinterpret_cast<LRESULT>(GetSysColorBrush(systemColour));
+            result = Handled(reinterpret_cast<LRESULT>(GetSysColorBrush(systemColour)));
         }
     }
     if (colours.backColour != GADGET_COLOR_DEFAULT) {
         SetBkColor(dc, static_cast<COLORREF>(colours.backColour));
-        result = reinterpret_cast<LRESULT>(colours.brush);
+        result = Handled(reinterpret_cast<LRESULT>(colours.brush));
     }
     return result;
 }

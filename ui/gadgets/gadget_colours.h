@@ -9,10 +9,10 @@
 #include "ui/gadgets/gadget_record.h"
 
 // Answers a colour request for the control (wParam of the request is the
-// device context): NotHandled when both colours are the platform's, else the
-// brush to paint the background with. systemColour is the platform colour
+// device context): NotHandled when both colours are the platform's, else
+// handled with the brush to paint the background with. systemColour is the platform colour
 // of the request's kind (COLOR_BTNFACE for a static, COLOR_WINDOW for an edit).
-LRESULT AnswerColourRequest(GadgetRecord* record, HDC dc, int systemColour);
+MessageResult AnswerColourRequest(GadgetRecord* record, HDC dc, int systemColour);
 
 // The kind operations shared by text and string gadgets.
 void SetGadgetColour(GadgetRecord* record, int32_t type, int32_t colour);

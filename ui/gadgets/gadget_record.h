@@ -12,6 +12,7 @@
 
 #include "runtime/object_registry.h"
 #include "runtime/text.h"
+#include "ui/windows/message_result.h"
 
 // Kind numbers.
 constexpr int32_t KIND_BUTTON = 1;
@@ -60,10 +61,10 @@ struct GadgetRecord {
 // the program consults are filled all the same.
 struct GadgetKind {
     int32_t number; // KIND_...
-    // A message the parent window received about the control; a message
-    // result, or NotHandled to leave it to the window procedure.
-    LRESULT(*onParentMessage)
-    (GadgetRecord* record, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
+    // A message the parent window received about the control; NotHandled
+    // leaves it to the window procedure.
+    MessageResult (*onParentMessage)(GadgetRecord* record, HWND parent, UINT message, WPARAM wParam,
+                                     LPARAM lParam);
     // The native control is being destroyed (its final message).
     void (*onDestroy)(GadgetRecord* record);
     int32_t (*getState)(GadgetRecord* record);

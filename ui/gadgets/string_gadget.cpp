@@ -4,12 +4,11 @@
 #include "ui/gadgets/gadget_creation.h"
 #include "ui/gadgets/gadget_registry.h"
 #include "ui/windows/event_codes.h"
-#include "ui/windows/event_wait.h"
+#include "ui/windows/post_event.h"
 
 namespace {
 
-// WS_CHILD, WS_VISIBLE, WS_GROUP, WS_TABSTOP, ES_AUTOHSCROLL.
-constexpr DWORD kStringBaseStyle = 0x50030080;
+constexpr DWORD kStringBaseStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
 
 GadgetKind gStringKind;
 bool gStringKindFilled;
@@ -18,7 +17,7 @@ WNDPROC gEditProcedure;
 
 // An edit control asks with WM_CTLCOLOREDIT, and with WM_CTLCOLORSTATIC while
 // it is read-only or disabled; the latter is answered only while enabled.
-LRESULT FieldColours(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+MessageResult FieldColours(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
     auto dc = reinterpret_cast<HDC>(wParam);
     if (message == WM_CTLCOLOREDIT) return AnswerColourRequest(record, dc, COLOR_WINDOW);
     if (message == WM_CTLCOLORSTATIC && IsWindowEnabled(record->handle))

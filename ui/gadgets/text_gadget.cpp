@@ -7,14 +7,13 @@
 
 namespace {
 
-// WS_CHILD, WS_VISIBLE, WS_GROUP.
-constexpr DWORD kTextBaseStyle = 0x50020000;
+constexpr DWORD kTextBaseStyle = WS_CHILD | WS_VISIBLE | WS_GROUP;
 
 GadgetKind gTextKind;
 bool gTextKindFilled;
 
 // A static control asks for its colours with WM_CTLCOLORSTATIC only.
-LRESULT TextColours(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+MessageResult TextColours(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_CTLCOLORSTATIC) return NotHandled;
     return AnswerColourRequest(record, reinterpret_cast<HDC>(wParam), COLOR_BTNFACE);
 }

@@ -1,7 +1,6 @@
 #pragma once
-// Event codes returned by the wait, and the marker of an unhandled message.
-// Besides these codes the wait returns the number of any system message that
-// produced no event, so callers compare with the codes they want.
+// Event codes returned by the wait. Besides these codes the wait returns the number of any system
+// message that produced no event, so callers compare with the codes they want.
 #include <cstdint>
 
 constexpr int32_t EVENT_NONE = 0;
@@ -21,7 +20,3 @@ constexpr int32_t EVENT_DEACTIVATE = 13114;
 
 // Codes from this one up are never collapsed with an identical neighbour.
 constexpr int32_t EVENT_FIRST_UNCOLLAPSED = 65537;
-
-// What a message handler returns when it did not handle the message; the
-// window procedure then passes the message to the system's default one.
-constexpr intptr_t NotHandled = static_cast<intptr_t>(static_cast<int32_t>(0xD0D0D0D1u));

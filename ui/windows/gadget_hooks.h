@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "runtime/object_registry.h"
+#include "ui/windows/message_result.h"
 
 struct GadgetHooks {
     // Makes window the calling thread's current gadget list (GadgetListUse).
@@ -13,8 +14,8 @@ struct GadgetHooks {
     // kind's OnParentMessage. NotHandled when there is no such gadget or its
     // kind has no OnParentMessage. The control has already been checked to
     // carry gadget as both its identifier and its KX_ID property.
-    LRESULT(*forwardToGadget)
-    (HWND control, ObjectNumber gadget, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
+    MessageResult (*forwardToGadget)(HWND control, ObjectNumber gadget, HWND parent, UINT message,
+                                     WPARAM wParam, LPARAM lParam);
 };
 
 // Installs the hooks (copied); null or a null member turns that hook off.

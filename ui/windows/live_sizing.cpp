@@ -50,7 +50,7 @@ void SizeTo(HWND window, SizingState* state, POINT point) {
                TRUE);
 }
 
-LRESULT BeginSizing(HWND window, SizingState* state, int32_t edge) {
+MessageResult BeginSizing(HWND window, SizingState* state, int32_t edge) {
     state->edge = edge;
     GetWindowRect(window, &state->rectangle);
 
@@ -80,7 +80,7 @@ LRESULT BeginSizing(HWND window, SizingState* state, int32_t edge) {
     } else {
         state->restoreCursor = 0;
     }
-    return 0; // the system's modal loop does not start
+    return Handled(0); // the system's modal loop does not start
 }
 
 // "Choose" puts the cursor on an edge and selects it; "step" moves the
@@ -180,7 +180,7 @@ void ApplySizingPoint(RECT* r, int32_t edge, POINT point, POINT minimum, POINT m
     }
 }
 
-LRESULT LiveSizing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+MessageResult LiveSizing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     SizingState* state = ThreadSizingState();
     if (!state) return NotHandled;
     if (!state->active) {
@@ -195,23 +195,23 @@ LRESULT LiveSizing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ClientToScreen(window, &point);
         SizeTo(window, state, point);
-        return 0;
+        return Handled(0);
     }
     case WM_KEYDOWN:
         if (wParam == VK_RETURN || wParam == VK_ESCAPE) {
             ReleaseCapture(); // Escape keeps the size reached, like Enter
-            return 0;
+            return Handled(0);
         }
         if (wParam >= VK_LEFT && wParam <= VK_DOWN) ArrowKey(window, state, wParam);
         return NotHandled;
     case WM_LBUTTONUP:
         ReleaseCapture();
-        return 0;
+        return Handled(0);
     case WM_CAPTURECHANGED:
         PostMessageW(window, WM_EXITSIZEMOVE, 0, 0);
         state->active = 0;
         if (state->restoreCursor) SetCursorPos(state->savedCursor.x, state->savedCursor.y);
-        return 0;
+        return Handled(0);
     default:
         return NotHandled;
     }

@@ -6,6 +6,8 @@
 // the mouse capture (button up, Enter, Escape, or anything else).
 #include <windows.h>
 
+#include "ui/windows/message_result.h"
+
 #include <cstdint>
 
 // Sizing edges: the system's WMSZ_ codes; 0 while none is chosen yet
@@ -39,7 +41,7 @@ SizingState* ThreadSizingState();
 
 // Handles the messages that start, drive and end live sizing; NotHandled for
 // everything else.
-LRESULT LiveSizing(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+MessageResult LiveSizing(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Moves the edge(s) of rectangle to the point for edge, keeping its width and
 // height within the minimum and maximum tracking sizes.

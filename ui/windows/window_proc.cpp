@@ -41,8 +41,8 @@ void Pending(int32_t code) {
     if (CurrentEventRecord* record = CurrentEvent()) record->live.pendingCode = code;
 }
 
-LRESULT OnSize(const MessageWindow& about, WPARAM kind) {
-    if (!about.ForItself()) return 1;
+MessageResult OnSize(const MessageWindow& about, WPARAM kind) {
+    if (!about.ForItself()) return Handled(1);
     WindowRecord* record = about.record;
     switch (kind) {
     case SIZE_RESTORED:
@@ -65,12 +65,12 @@ LRESULT OnSize(const MessageWindow& about, WPARAM kind) {
         Queue(EVENT_SIZE_WINDOW, 0, about);
         break;
     }
-    return 0;
+    return Handled(0);
 }
 
 // Activation does not run the default handling, so the focus goes exactly
 // where it was when the window was last deactivated.
-LRESULT OnActivate(const MessageWindow& about, WPARAM wParam) {
+MessageResult OnActivate(const MessageWindow& about, WPARAM wParam) {
     if (LOWORD(wParam) != WA_INACTIVE) {
         if (auto focus = static_cast<HWND>(GetPropW(about.window, kFocusProperty))) SetFocus(focus);
         Queue(EVENT_ACTIVATE, 0, about);
@@ -79,7 +79,7 @@ LRESULT OnActivate(const MessageWindow& about, WPARAM wParam) {
         SetKeyboardCues(about.window, false);
         Queue(EVENT_DEACTIVATE, 0, about);
     }
-    return 1;
+    return Handled(1);
 }
 
 BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
@@ -87,9 +87,10 @@ BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
     return TRUE;
 }
 
-LRESULT OnCommand(const MessageWindow& about, UINT message, WPARAM wParam, LPARAM lParam) {
+MessageResult OnCommand(const MessageWindow& about, UINT message, WPARAM wParam, LPARAM lParam) {
     if (auto control = reinterpret_cast<HWND>(lParam)) {
-        if (ForwardToGadget(control, about.window, message, wParam, lParam) != NotHandled) return 0;
+        if (ForwardToGadget(control, about.window, message, wParam, lParam).handled)
+            return Handled(0);
         // Not a gadget, or its kind left it to us: a gadget event with the
         // control's identifier, delivered by the wait in progress.
         if (CurrentEventRecord* record = CurrentEvent()) {
@@ -97,16 +98,16 @@ LRESULT OnCommand(const MessageWindow& about, UINT message, WPARAM wParam, LPARA
             record->live.gadget = static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
             record->live.type = HIWORD(wParam);
         }
-        return 0;
+        return Handled(0);
     }
     if (HIWORD(wParam) == 1) { // a shortcut of the window's table
         if (LOWORD(wParam) == SHORTCUT_TAB_NEXT) {
             FocusNextControl();
-            return 0;
+            return Handled(0);
         }
         if (LOWORD(wParam) == SHORTCUT_TAB_PREVIOUS) {
             FocusPreviousControl();
-            return 0;
+            return Handled(0);
         }
     }
     return NotHandled;
@@ -115,15 +116,15 @@ LRESULT OnCommand(const MessageWindow& about, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 LRESULT CALLBACK WindowClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = WindowMessageToEvent(window, message, wParam, lParam);
+    MessageResult result = WindowMessageToEvent(window, message, wParam, lParam);
     SetLastError(0);
-    if (result == NotHandled) return DefWindowProcW(window, message, wParam, lParam);
-    return result;
+    if (!result.handled) return DefWindowProcW(window, message, wParam, lParam);
+    return result.value;
 }
 
-LRESULT WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT sizing = LiveSizing(window, message, wParam, lParam);
-    if (sizing != NotHandled) return sizing;
+MessageResult WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MessageResult sizing = LiveSizing(window, message, wParam, lParam);
+    if (sizing.handled) return sizing;
 
     MessageWindow about = Identify(window);
     if (CurrentEventRecord* record = CurrentEvent()) record->live.window = about.number;
@@ -131,11 +132,11 @@ LRESULT WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_MOVE:
         if (about.ForItself()) Queue(EVENT_MOVE_WINDOW, about.number, about);
-        return 0;
+        return Handled(0);
     case WM_CLOSE:
         // Never destroyed by the system: only WindowClose ends a window.
         if (about.ForItself()) Queue(EVENT_CLOSE_WINDOW, about.number, about);
-        return 0;
+        return Handled(0);
     case WM_SIZE:
         return OnSize(about, wParam);
     case WM_ACTIVATE:
@@ -150,7 +151,7 @@ LRESULT WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (!about.record) return NotHandled;
         if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize.x = 1;
-        return 0;
+        return Handled(0);
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         return ForwardToGadget(header ? header->hwndFrom : nullptr, window, message, wParam,
@@ -158,7 +159,7 @@ LRESULT WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     case WM_NCDESTROY:
         RemovePropW(window, kFocusProperty);
-        return 1;
+        return Handled(1);
     case WM_COMMAND:
         return OnCommand(about, message, wParam, lParam);
     case WM_CTLCOLOREDIT:
@@ -167,19 +168,20 @@ LRESULT WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return ForwardToGadget(reinterpret_cast<HWND>(lParam), window, message, wParam, lParam);
     case WM_LBUTTONUP:
         Pending(EVENT_LEFT_CLICK);
-        return 0;
+        return Handled(0);
     case WM_LBUTTONDBLCLK:
         Pending(EVENT_LEFT_DOUBLE_CLICK);
-        return 0;
+        return Handled(0);
     case WM_RBUTTONUP:
         Pending(EVENT_RIGHT_CLICK);
-        return 0;
+        return Handled(0);
     default:
         return NotHandled;
     }
 }
 
-LRESULT ForwardToGadget(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+MessageResult ForwardToGadget(HWND control, HWND parent, UINT message, WPARAM wParam,
+                              LPARAM lParam) {
     if (!control) return NotHandled;
     auto identifier = static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
     auto mark = reinterpret_cast<ObjectNumber>(GetPropW(control, kGadgetIdProperty));

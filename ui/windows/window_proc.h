@@ -6,15 +6,19 @@
 // move between controls.
 #include <windows.h>
 
+#include "ui/windows/message_result.h"
+
 // The class procedure: WindowMessageToEvent, then the default procedure for
 // what it did not handle. Clears the thread's last-error code.
 LRESULT CALLBACK WindowClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Turns one message into events; a message result or NotHandled.
-LRESULT WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Turns one message into events; NotHandled leaves the message to the
+// default procedure.
+MessageResult WindowMessageToEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Hands a message that the parent received about a control to the control's
 // gadget kind. NotHandled for no control, for a control that is not a gadget
 // (its KX_ID differs from its identifier), or when the gadget library has
 // nothing to say about it.
-LRESULT ForwardToGadget(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
+MessageResult ForwardToGadget(HWND control, HWND parent, UINT message, WPARAM wParam,
+                              LPARAM lParam);
