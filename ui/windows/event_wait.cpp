@@ -6,14 +6,13 @@
 #include "runtime/threads.h"
 #include "ui/windows/event_codes.h"
 #include "ui/windows/keyboard_shortcuts.h"
-#include "ui/windows/window.h"
 
 namespace {
 
 int32_t gRecordOffset = -1;
 
-// Wake on any input or posted message, QS_ALLINPUT | QS_ALLPOSTMESSAGE.
-constexpr DWORD kWakeMask = 0x5FF;
+// Wake on any input or posted message.
+constexpr DWORD kWakeMask = QS_ALLINPUT | QS_ALLPOSTMESSAGE;
 
 // One message into message, true when there was one.
 bool FetchMessage(int32_t timeoutMs, MSG* message) {
@@ -120,12 +119,6 @@ uintptr_t EventWParam() {
 }
 intptr_t EventLParam() {
     return Delivered().lParam;
-}
-
-void PostGadgetEvent(HWND control, int32_t type) {
-    ObjectNumber window = WindowNumberOf(FindOwnerWindow(control));
-    auto gadget = static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
-    EventPost(EVENT_GADGET, gadget, window, type);
 }
 
 void FlushMessages() {

@@ -53,11 +53,6 @@ void* EventData();
 uintptr_t EventWParam();
 intptr_t EventLParam();
 
-// Queues EVENT_GADGET for a control: the gadget is the control's identifier,
-// the window the number of its owner window (FindOwnerWindow). Called from
-// window procedures, so on the window's thread.
-void PostGadgetEvent(HWND control, int32_t type);
-
 // Dispatches every pending message of the calling thread without shortcut
 // translation, then clears the live pending code: no event produced directly
 // during the flush is delivered; queued ones stay queued.

@@ -1,6 +1,7 @@
 #include "ui/windows/post_event.h"
 
 #include "runtime/program_heap.h"
+#include "ui/windows/event_codes.h"
 #include "ui/windows/event_queue.h"
 #include "ui/windows/window.h"
 
@@ -41,12 +42,18 @@ int32_t EventPostToMainThread(int32_t code, ObjectNumber gadget, ObjectNumber wi
     if (!gPostWindow || !gPostMessage) return 0;
     auto* block = static_cast<PostedEvent*>(ProgramHeapAllocate(sizeof(PostedEvent)));
     if (!block) return 0;
-    *block = PostedEvent{0, code, gadget, window, type, data};
+    *block = PostedEvent{code, gadget, window, type, data};
     if (!PostMessageW(gPostWindow, gPostMessage, 0, reinterpret_cast<LPARAM>(block))) {
         ProgramHeapFree(block);
         return 0;
     }
     return 1;
+}
+
+void PostGadgetEvent(HWND control, int32_t type) {
+    ObjectNumber window = WindowNumberOf(FindOwnerWindow(control));
+    auto gadget = static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
+    EventPost(EVENT_GADGET, gadget, window, type);
 }
 
 HWND PostEventWindow() {

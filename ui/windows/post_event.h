@@ -12,7 +12,6 @@
 // What a sender hands over; taken from the program heap by the sender and
 // freed by the receiver.
 struct PostedEvent {
-    int32_t unused; // not read
     int32_t code;
     ObjectNumber gadget;
     ObjectNumber window;
@@ -30,6 +29,11 @@ void PostEventInit();
 // memory, the system refused): the event is then lost and data is untouched.
 int32_t EventPostToMainThread(int32_t code, ObjectNumber gadget, ObjectNumber window, int32_t type,
                               void* data);
+
+// Queues EVENT_GADGET for a control on the calling thread: the gadget is the
+// control's identifier, the window the number of its owner window
+// (FindOwnerWindow). Called from window procedures, so on the window's thread.
+void PostGadgetEvent(HWND control, int32_t type);
 
 // The hidden window and the registered message number (0 before init).
 HWND PostEventWindow();
