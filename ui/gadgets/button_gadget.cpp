@@ -5,8 +5,7 @@
 
 namespace {
 
-// WS_CHILD, WS_VISIBLE, WS_GROUP, WS_TABSTOP.
-constexpr DWORD kButtonBaseStyle = 0x50030000;
+constexpr DWORD kButtonBaseStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP;
 
 GadgetKind gButtonKind;
 bool gButtonKindFilled;

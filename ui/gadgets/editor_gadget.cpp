@@ -10,8 +10,10 @@
 #include "ui/gadgets/gadget_creation.h"
 #include "ui/gadgets/gadget_list.h"
 #include "ui/gadgets/gadget_registry.h"
+#include "ui/gadgets/gadget_store.h"
 #include "ui/windows/event_codes.h"
 #include "ui/windows/event_wait.h"
+#include "ui/windows/post_event.h"
 #include "ui/windows/window.h"
 
 namespace {
@@ -43,12 +45,13 @@ LRESULT Forward(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcW(gEditor.richTextProcedure, control, message, wParam, lParam);
 }
 
-LRESULT EditorChangeNotification(GadgetRecord* record, HWND, UINT message, WPARAM, LPARAM lParam) {
+MessageResult EditorChangeNotification(GadgetRecord* record, HWND, UINT message, WPARAM,
+                                       LPARAM lParam) {
     if (message != WM_NOTIFY) return NotHandled;
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     if (!header || header->code != kChangeNotification) return NotHandled;
     PostGadgetEvent(record->handle, EVENT_TYPE_CHANGE);
-    return 0;
+    return Handled(0);
 }
 
 HFONT EditorGetFont(GadgetRecord* record) {

@@ -12,8 +12,8 @@
 #include "ui/gadgets/gadget_record.h"
 
 // Creation flags; every other bit is a native style bit and passes through.
-constexpr uint32_t EDITOR_READ_ONLY = 0x800;      // ES_READONLY: the program alone changes the text
-constexpr uint32_t EDITOR_WORD_WRAP = 0x10000000; // lines wrap at the editor's width
+constexpr uint32_t EDITOR_READ_ONLY = ES_READONLY; // the program alone changes the text
+constexpr uint32_t EDITOR_WORD_WRAP = 0x10000000;  // lines wrap at the editor's width
 
 // Type of the EVENT_GADGET event of a change notification.
 constexpr int32_t EVENT_TYPE_CHANGE = 768;

@@ -1,6 +1,6 @@
 #include "ui/gadgets/gadget_commands.h"
 
-#include "ui/gadgets/gadget_registry.h"
+#include "ui/gadgets/gadget_store.h"
 
 void GadgetHide(ObjectNumber number, int32_t state) {
     GadgetRecord* record = FindGadget(number);

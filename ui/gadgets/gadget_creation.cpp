@@ -1,7 +1,7 @@
 #include "ui/gadgets/gadget_creation.h"
 
 #include "ui/gadgets/gadget_list.h"
-#include "ui/gadgets/gadget_registry.h"
+#include "ui/gadgets/gadget_store.h"
 #include "ui/windows/native_text.h"
 #include "ui/windows/window.h"
 

@@ -4,6 +4,7 @@
 
 #include "ui/gadgets/brush_cache.h"
 #include "ui/gadgets/gadget_list.h"
+#include "ui/gadgets/gadget_store.h"
 #include "ui/gadgets/gadget_text.h"
 #include "ui/windows/event_codes.h"
 #include "ui/windows/event_queue.h"
@@ -13,22 +14,18 @@
 namespace {
 
 struct GadgetLibrary {
-    ObjectRegistry* registry;
+    bool started;
     HFONT defaultFont;
 };
 
 GadgetLibrary gGadgets;
 
-void FreeForRegistry(ObjectNumber number) {
-    GadgetFree(number);
-}
-
 // ForwardToGadget of the window procedure has checked that the control
 // carries gadget as both identifier and KX_ID. A plain control with
 // identifier 0 and no KX_ID passes that check too (no property reads as 0),
 // so the gadget found must own this very control.
-LRESULT ForwardToGadgetKind(HWND control, ObjectNumber gadget, HWND parent, UINT message,
-                            WPARAM wParam, LPARAM lParam) {
+MessageResult ForwardToGadgetKind(HWND control, ObjectNumber gadget, HWND parent, UINT message,
+                                  WPARAM wParam, LPARAM lParam) {
     GadgetRecord* record = FindGadget(gadget);
     if (!record || record->handle != control || !record->kind->onParentMessage) return NotHandled;
     return record->kind->onParentMessage(record, parent, message, wParam, lParam);
@@ -44,16 +41,17 @@ void CleanUpDestroyedGadget(GadgetRecord* record, HWND control, ObjectNumber num
     RemovePropW(control, kGadgetIdProperty);
     SetWindowLongPtrW(control, GWLP_ID, -1);
     EventsRemoveMatching(EVENT_GADGET, number, -1, -1);
-    ReleaseObject(gGadgets.registry, number);
+    ReleaseObject(GadgetRegistry(), number);
 }
 
 } // namespace
 
 void GadgetsInit() {
-    if (gGadgets.registry) return;
+    if (gGadgets.started) return;
+    gGadgets.started = true;
     BrushCacheInit();
     gGadgets.defaultFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    gGadgets.registry = CreateObjectRegistry(sizeof(GadgetRecord), 50, FreeForRegistry);
+    GadgetStoreInit();
     GadgetListInit(gGadgets.defaultFont);
     INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), kCommonControlClasses};
     InitCommonControlsEx(&classes);
@@ -64,15 +62,6 @@ void GadgetsInit() {
 
 void GadgetsEnd() {
     // Nothing to do: see the header.
-}
-
-ObjectRegistry* GadgetRegistry() {
-    return gGadgets.registry;
-}
-
-GadgetRecord* FindGadget(ObjectNumber number) {
-    if (!gGadgets.registry) return nullptr;
-    return static_cast<GadgetRecord*>(FindObject(gGadgets.registry, number));
 }
 
 HFONT DefaultGuiFont() {
@@ -108,15 +97,4 @@ LRESULT CALLBACK GadgetProc(HWND control, UINT message, WPARAM wParam, LPARAM lP
     LRESULT result = CallWindowProcW(record->previousProcedure, control, message, wParam, lParam);
     if (message == WM_NCDESTROY) CleanUpDestroyedGadget(record, control, number);
     return result;
-}
-
-int32_t GadgetFree(ObjectNumber number) {
-    if (!gGadgets.registry) return 0;
-    if (number == DynamicNumber) {
-        FreeAllObjects(gGadgets.registry);
-        return 0;
-    }
-    GadgetRecord* record = FindGadget(number);
-    if (!record) return 0;
-    return DestroyWindow(record->handle) ? 1 : 0;
 }

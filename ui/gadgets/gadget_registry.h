@@ -1,7 +1,7 @@
 #pragma once
-// The gadget registry: the library's start and end routines, the last step of
-// every creation command (GadgetRegister), the window procedure in front of
-// every gadget's control (GadgetProc) and freeing gadgets.
+// The gadget library's start and end routines, the last step of every
+// creation command (GadgetRegister) and the window procedure in front of
+// every gadget's control (GadgetProc). The records live in gadget_store.h.
 #include <windows.h>
 
 #include <cstdint>
@@ -18,10 +18,6 @@ void GadgetsInit();
 // after it), each cleaning up after itself, so nothing is left to release here.
 void GadgetsEnd();
 
-// The registry, null before GadgetsInit.
-ObjectRegistry* GadgetRegistry();
-// The record of an existing gadget, or null.
-GadgetRecord* FindGadget(ObjectNumber number);
 // The platform's default GUI font (DEFAULT_GUI_FONT).
 HFONT DefaultGuiFont();
 
@@ -38,9 +34,3 @@ intptr_t GadgetRegister(ObjectNumber number, GadgetRecord* record, HWND control,
 // runs the kind's OnDestroy, removes KX_ID, sets the identifier to -1, drops
 // the thread's queued gadget events of the number and releases the record.
 LRESULT CALLBACK GadgetProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Destroys a gadget (its clean-up runs in GadgetProc) and returns what the
-// platform returned: non-zero on success, 0 when it failed or the number names
-// no gadget. -1 destroys every gadget and returns 0. A control can be
-// destroyed only on the thread that owns it. Also the registry's free callback.
-int32_t GadgetFree(ObjectNumber number);

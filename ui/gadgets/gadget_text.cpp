@@ -5,7 +5,7 @@
 
 #include "runtime/cp1251.h"
 #include "runtime/platform.h"
-#include "ui/gadgets/gadget_registry.h"
+#include "ui/gadgets/gadget_store.h"
 #include "ui/windows/native_text.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include "ui/gadgets/editor_gadget.h"
 #include "ui/gadgets/gadget_commands.h"
 #include "ui/gadgets/gadget_registry.h"
+#include "ui/gadgets/gadget_store.h"
 #include "ui/gadgets/gadget_text.h"
 #include "ui/gadgets/string_gadget.h"
 #include "ui/gadgets/text_gadget.h"

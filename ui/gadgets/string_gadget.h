@@ -9,7 +9,7 @@
 #include "runtime/text.h"
 
 // Creation flags; every other bit is a native style bit and passes through.
-constexpr uint32_t STRING_NUMERIC = 0x2000;     // ES_NUMBER: the user can type digits only
+constexpr uint32_t STRING_NUMERIC = ES_NUMBER;  // the user can type digits only
 constexpr uint32_t STRING_BORDERLESS = 0x20000; // no client-edge border
 
 // Event types of the field's own EVENT_GADGET events.
