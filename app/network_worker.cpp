@@ -10,6 +10,7 @@
 #include "net/network.h"
 #include "net/server.h"
 #include "runtime/memory.h"
+#include "runtime/pause.h"
 #include "runtime/platform.h"
 #include "runtime/requester.h"
 #include "runtime/timing_marks.h"

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/pause.h"
 #include "runtime/program_heap.h"
-#include "runtime/requester.h"
 #include "runtime/threads.h"
 #include "ui/gadgets/gadgets.h"
 #include "ui/windows/event_wait.h"

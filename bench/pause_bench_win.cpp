@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "runtime/requester.h"
+#include "runtime/pause.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // pause lasts close to what was asked rather than a whole default tick.
 #include <windows.h>
 
+#include "runtime/pause.h"
 #include "runtime/platform.h"
-#include "runtime/requester.h"
 
 namespace {
 

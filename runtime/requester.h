@@ -1,5 +1,5 @@
 #pragma once
-// The message requester and the delay.
+// The message requester: modal message boxes.
 #include <cstdint>
 
 #include "runtime/text.h"
@@ -17,10 +17,6 @@ void RequesterInit();
 // by the foreground window when that window belongs to this process.
 // Blocks the calling thread; several threads may show messages at once.
 int32_t ShowMessage(const Text& title, const Text& text, uint32_t flags);
-
-// Suspends the calling thread for ms milliseconds with the system timer
-// resolution raised to 1 ms meanwhile. A negative time does not wait.
-void PauseMs(int32_t ms);
 
 // For tests: window-state entries currently held (0 unless a box is open).
 int32_t RequesterHeldWindows();

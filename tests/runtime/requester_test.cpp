@@ -1,3 +1,4 @@
+#include "runtime/pause.h"
 #include "runtime/requester.h"
 
 #include <gtest/gtest.h>
