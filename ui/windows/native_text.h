@@ -1,6 +1,8 @@
 #pragma once
 // Texts cross into the system as UTF-16 and the W functions, so that the
 // program's Windows-1251 texts show the same whatever the ANSI code page.
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
