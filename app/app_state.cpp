@@ -6,9 +6,9 @@ std::atomic<int32_t> SendRequested;
 std::atomic<int32_t> StopRequested;
 int32_t WorkerThread;
 
-void ClearApplicationWords() {
+void ClearApplicationState() {
     SendRequested = 0;
     StopRequested = 0;
     WorkerThread = 0;
-    ClearFrameWords();
+    ResetFrameBuilder();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The application's process-wide words. The entry point clears them all as
-// its first step; each belongs to one module, named beside it.
+// The application's process-wide state. The entry point clears it all as its
+// first step; each value belongs to one module, named beside it.
 #include <atomic>
 #include <cstdint>
 
@@ -13,5 +13,5 @@ extern std::atomic<int32_t> StopRequested;
 // Run controller: thread number of the network worker, 0 until one started.
 extern int32_t WorkerThread;
 
-// Clears every application word, the frame builder's included.
-void ClearApplicationWords();
+// Clears the whole application state, the frame builder's included.
+void ClearApplicationState();

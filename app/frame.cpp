@@ -8,7 +8,7 @@
 void* FrameBuffer;
 int32_t LastNonce;
 
-void ClearFrameWords() {
+void ResetFrameBuilder() {
     FrameBuffer = nullptr;
     LastNonce = 0;
 }

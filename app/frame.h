@@ -18,8 +18,8 @@ constexpr int32_t FrameMarker = 0x10;
 // worker's thread only; 0 at start.
 extern void* FrameBuffer;
 extern int32_t LastNonce;
-// Clears both words, as the entry point does first.
-void ClearFrameWords();
+// Clears FrameBuffer and LastNonce, as the entry point does first.
+void ResetFrameBuilder();
 
 // 0x10, 0x50, 0x90 or 0xD0 for nonces 0-63, 64-127, 128-191, 192-255.
 int32_t FrameFlagByte(int32_t nonce);

@@ -71,7 +71,7 @@ static void RunEventLoop() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     NoteTimingMark("entry");
-    ClearApplicationWords();
+    ClearApplicationState();
     if (!ProgramHeapCreate()) ExitProcess(0);
     NoteTimingMark("heap");
     StartRuntime();

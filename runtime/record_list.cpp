@@ -44,13 +44,6 @@ void RemoveListRecord(RecordList* list, void* payload) {
     ProgramHeapFree(link);
 }
 
-void MoveListRecordToFront(RecordList* list, void* payload) {
-    ListLink* link = LinkOf(payload);
-    if (link == list->head) return;
-    Unlink(list, link);
-    LinkAtFront(list, link);
-}
-
 void* ListFirst(const RecordList* list) {
     return PayloadOf(list->head);
 }

@@ -26,5 +26,3 @@ void* ListFirst(const RecordList* list);
 void* ListLast(const RecordList* list);
 void* ListNext(const void* payload);
 void* ListPrevious(const void* payload);
-// Moves an existing record to the front of its list.
-void MoveListRecordToFront(RecordList* list, void* payload);

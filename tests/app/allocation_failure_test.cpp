@@ -18,7 +18,7 @@ class FrameAllocationFailure : public ProgramHeapTest {
     void SetUp() override {
         ProgramHeapTest::SetUp();
         MemoryInit();
-        ClearFrameWords();
+        ResetFrameBuilder();
         RandomForgetThreadState();
     }
     void TearDown() override {

@@ -20,7 +20,7 @@ class Frame : public ProgramHeapTest {
     void SetUp() override {
         ProgramHeapTest::SetUp();
         MemoryInit();
-        ClearFrameWords();
+        ResetFrameBuilder();
     }
     void TearDown() override {
         MemoryEnd();
@@ -65,7 +65,7 @@ TEST_F(Frame, FlagByteIsTheMarkerWithTheNoncesTopTwoBits) {
 
 TEST_F(Frame, FirstFrameOfARunNeverHasNonceZero) {
     for (int run = 0; run < 2000; ++run) {
-        ClearFrameWords();
+        ResetFrameBuilder();
         EXPECT_NE(Byte(FrameOf("x"), 3), 0) << run;
     }
 }
@@ -145,12 +145,12 @@ TEST_F(Frame, FailedAllocationLeavesNoFrameAndKeepsTheNonce) {
     PlatformHeapFailAfter(MemoryHeap(), -1);
 }
 
-TEST_F(Frame, ClearFrameWordsZeroesBoth) {
+TEST_F(Frame, ResetFrameBuilderZeroesBoth) {
     FrameOf("x");
     ASSERT_NE(LastNonce, 0);
     BuildFrame("y");
     void* held = FrameBuffer;
-    ClearFrameWords();
+    ResetFrameBuilder();
     EXPECT_EQ(FrameBuffer, nullptr);
     EXPECT_EQ(LastNonce, 0);
     MemoryFree(held);

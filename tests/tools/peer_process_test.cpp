@@ -176,7 +176,7 @@ class PeerAgainstBuiltFrames : public ProgramHeapTest {
     void SetUp() override {
         ProgramHeapTest::SetUp();
         MemoryInit();
-        ClearFrameWords();
+        ResetFrameBuilder();
         ASSERT_TRUE(SocketsStart());
         socket_ = SocketCreate(false, SocketDatagram);
         SocketAddress local;

@@ -15,7 +15,7 @@ class PeerReport : public ProgramHeapTest {
     void SetUp() override {
         ProgramHeapTest::SetUp();
         MemoryInit();
-        ClearFrameWords();
+        ResetFrameBuilder();
     }
     void TearDown() override {
         MemoryEnd();

@@ -15,7 +15,7 @@ class EditorGadgetTest : public GadgetsTest {
   protected:
     static GadgetRecord* Editor(ObjectNumber number) { return FindGadget(number); }
 
-    static COLORREF DefaultTextColour(HWND editor, DWORD* effects) {
+    static COLORREF DefaultTextColor(HWND editor, DWORD* effects) {
         CHARFORMATW format{};
         format.cbSize = sizeof(format);
         SendMessageW(editor, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
@@ -66,8 +66,8 @@ TEST_F(EditorGadgetTest, EditorIsAUnicodeRichTextBoxWithoutLengthLimit) {
     EXPECT_EQ(Editor(11)->previousProcedure, EditorProc);
     GadgetRecord* record = Editor(11);
     EXPECT_EQ(record->editor.pendingEmptyLine, 0);
-    EXPECT_EQ(record->editor.frontColour, GADGET_COLOR_DEFAULT);
-    EXPECT_EQ(record->editor.backColour, GADGET_COLOR_DEFAULT);
+    EXPECT_EQ(record->editor.frontColor, GADGET_COLOR_DEFAULT);
+    EXPECT_EQ(record->editor.backColor, GADGET_COLOR_DEFAULT);
     EXPECT_EQ(record->editor.font, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
@@ -255,26 +255,26 @@ TEST_F(EditorGadgetTest, TextChangedFromAnotherThreadNotifiesAndTheWaitDeliversA
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gParentProcedure));
 }
 
-TEST_F(EditorGadgetTest, FrontColourOutlivesAFontChangeAndBackColourIsTheBackground) {
+TEST_F(EditorGadgetTest, FrontColorOutlivesAFontChangeAndBackColorIsTheBackground) {
     OpenWindow();
     HWND editor = Handle(GadgetCreateEditor(1, 10, 10, 200, 100));
     GadgetRecord* record = Editor(1);
     const int32_t red = RGB(200, 0, 0), blue = RGB(0, 0, 190);
     record->kind->setColor(record, GADGET_COLOR_FRONT, red);
     DWORD effects = 0;
-    EXPECT_EQ(DefaultTextColour(editor, &effects), static_cast<COLORREF>(red));
+    EXPECT_EQ(DefaultTextColor(editor, &effects), static_cast<COLORREF>(red));
     EXPECT_EQ(effects & CFE_AUTOCOLOR, 0u);
 
     HFONT font = CreateFontW(-20, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
     record->kind->setFont(record, font);
     EXPECT_EQ(record->kind->getFont(record), font);
-    EXPECT_EQ(DefaultTextColour(editor, &effects), static_cast<COLORREF>(red));
+    EXPECT_EQ(DefaultTextColor(editor, &effects), static_cast<COLORREF>(red));
     record->kind->setFont(record, reinterpret_cast<HFONT>(static_cast<intptr_t>(-1)));
     EXPECT_EQ(record->kind->getFont(record), static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
     DeleteObject(font);
 
     record->kind->setColor(record, GADGET_COLOR_FRONT, GADGET_COLOR_DEFAULT);
-    DefaultTextColour(editor, &effects);
+    DefaultTextColor(editor, &effects);
     EXPECT_NE(effects & CFE_AUTOCOLOR, 0u);
 
     record->kind->setColor(record, GADGET_COLOR_BACK, blue);

@@ -118,7 +118,7 @@ TEST_F(GadgetRegistryTest, ReusingANumberDestroysTheOldGadgetFirstWithItsQueuedE
     HWND old = Handle(GadgetCreateText(4, 10, 10, 80, 20, "old"));
     GadgetRecord* record = FindGadget(4);
     record->kind->setColor(record, GADGET_COLOR_BACK, RGB(1, 2, 3));
-    HBRUSH brush = record->coloured.brush;
+    HBRUSH brush = record->colors.brush;
     ASSERT_EQ(BrushReferences(brush), 1);
     GadgetCreateButton(5, 10, 40, 80, 20, "other");
     Drain();

@@ -200,25 +200,25 @@ TEST_F(WindowProcTest, ToolWindowMayBeSizedDownToOnePixelWide) {
 }
 
 namespace {
-int gColourChanges = 0;
+int gColorChanges = 0;
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_SYSCOLORCHANGE) ++gColourChanges;
+    if (message == WM_SYSCOLORCHANGE) ++gColorChanges;
     return DefWindowProcW(window, message, wParam, lParam);
 }
 } // namespace
 
-TEST_F(WindowProcTest, ColourChangeIsPassedToEveryDescendant) {
+TEST_F(WindowProcTest, ColorChangeIsPassedToEveryDescendant) {
     WNDCLASSW counting{};
     counting.lpfnWndProc = CountingProc;
     counting.hInstance = GetModuleHandleW(nullptr);
     counting.lpszClassName = L"CountingChild";
     RegisterClassW(&counting);
-    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "colours", 0, nullptr));
+    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "colors", 0, nullptr));
     HWND child = Control(window, 1, L"CountingChild", 0);
     Control(child, 2, L"CountingChild", 0);
-    gColourChanges = 0;
+    gColorChanges = 0;
     SendMessageW(window, WM_SYSCOLORCHANGE, 0, 0);
-    EXPECT_EQ(gColourChanges, 2);
+    EXPECT_EQ(gColorChanges, 2);
 }
 
 // --- Notifications and the gadget library --------------------------------
@@ -247,10 +247,10 @@ void MarkAsGadget(HWND control, ObjectNumber number) {
 }
 } // namespace
 
-TEST_F(WindowProcTest, ColourMessagesOfAGadgetGoToItsKind) {
+TEST_F(WindowProcTest, ColorMessagesOfAGadgetGoToItsKind) {
     GadgetHooks hooks{nullptr, RecordForward};
     SetGadgetHooks(&hooks);
-    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "colours", 0, nullptr));
+    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "colors", 0, nullptr));
     HWND label = Control(window, 14, L"STATIC", 0);
     MarkAsGadget(label, 14);
     gForwarded = Forwarded{};

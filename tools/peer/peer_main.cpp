@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     MemoryInit();
-    ClearFrameWords();
+    ResetFrameBuilder();
     int status = 1;
     if (StartNetwork()) {
         Peer peer(options);

@@ -6,7 +6,7 @@
 namespace {
 
 struct BrushEntry {
-    int32_t colour;
+    int32_t color;
     HBRUSH brush;
     int32_t count;
 };
@@ -35,26 +35,26 @@ void BrushCacheInit() {
     gCache.ready = true;
 }
 
-HBRUSH BrushAcquire(int32_t colour) {
+HBRUSH BrushAcquire(int32_t color) {
     if (!gCache.ready) return nullptr;
     LockGuard guard(&gCache.lock);
     for (void* p = ListFirst(&gCache.entries); p; p = ListNext(p)) {
         auto* entry = static_cast<BrushEntry*>(p);
-        if (entry->colour == colour) {
+        if (entry->color == color) {
             ++entry->count;
             return entry->brush;
         }
     }
     // Only an entry with a brush is kept: one without would hold references
     // that no release could ever give back.
-    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(colour));
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(color));
     if (!brush) return nullptr;
     auto* entry = static_cast<BrushEntry*>(AddListRecord(&gCache.entries, sizeof(BrushEntry)));
     if (!entry) {
         DeleteObject(brush);
         return nullptr;
     }
-    *entry = BrushEntry{colour, brush, 1};
+    *entry = BrushEntry{color, brush, 1};
     return brush;
 }
 

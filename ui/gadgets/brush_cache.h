@@ -12,7 +12,7 @@ void BrushCacheInit();
 
 // One more reference to the brush of a colour, made on first use. Null when
 // no brush could be made (nothing is held then).
-HBRUSH BrushAcquire(int32_t colour);
+HBRUSH BrushAcquire(int32_t color);
 // Lets go of one reference; the last one deletes the brush. A brush that the
 // cache does not hold changes nothing.
 void BrushRelease(HBRUSH brush);

@@ -129,29 +129,29 @@ void EditorSetAttribute(GadgetRecord* record, int32_t attribute, intptr_t value)
     }
 }
 
-void EditorSetColor(GadgetRecord* record, int32_t type, int32_t colour) {
+void EditorSetColor(GadgetRecord* record, int32_t type, int32_t color) {
     HWND control = record->handle;
     if (type == GADGET_COLOR_BACK) {
-        if (colour == GADGET_COLOR_DEFAULT)
+        if (color == GADGET_COLOR_DEFAULT)
             SendMessageW(control, EM_SETBKGNDCOLOR, 1, 0);
         else
-            SendMessageW(control, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(colour));
-        record->editor.backColour = colour;
+            SendMessageW(control, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(color));
+        record->editor.backColor = color;
     } else if (type == GADGET_COLOR_FRONT) {
         CHARFORMATW format{};
         format.cbSize = sizeof(format);
         format.dwMask = CFM_COLOR;
-        format.dwEffects = colour == GADGET_COLOR_DEFAULT ? CFE_AUTOCOLOR : 0;
-        format.crTextColor = static_cast<COLORREF>(colour);
+        format.dwEffects = color == GADGET_COLOR_DEFAULT ? CFE_AUTOCOLOR : 0;
+        format.crTextColor = static_cast<COLORREF>(color);
         SendMessageW(control, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
         SendMessageW(control, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-        record->editor.frontColour = colour;
+        record->editor.frontColor = color;
     }
 }
 
 int32_t EditorGetColor(GadgetRecord* record, int32_t type) {
-    if (type == GADGET_COLOR_BACK) return record->editor.backColour;
-    if (type == GADGET_COLOR_FRONT) return record->editor.frontColour;
+    if (type == GADGET_COLOR_BACK) return record->editor.backColor;
+    if (type == GADGET_COLOR_FRONT) return record->editor.frontColor;
     return GADGET_COLOR_DEFAULT;
 }
 
@@ -161,7 +161,7 @@ LRESULT CALLBACK EditorProc(HWND control, UINT message, WPARAM wParam, LPARAM lP
         // A font change resets the character format; the front colour stays.
         Forward(control, message, wParam, lParam);
         if (GadgetRecord* record = GadgetOfControl(control))
-            EditorSetColor(record, GADGET_COLOR_FRONT, record->editor.frontColour);
+            EditorSetColor(record, GADGET_COLOR_FRONT, record->editor.frontColor);
         return 0;
     case WM_TIMER:
         if (HandleEditorRepaintTimer(control, wParam)) return 0;
@@ -216,8 +216,8 @@ intptr_t GadgetCreateEditor(ObjectNumber number, int32_t x, int32_t y, int32_t w
     if (!control) return 0;
     GadgetRecord* record = ObtainGadgetRecord(number, control);
     if (!record) return 0;
-    record->editor.frontColour = GADGET_COLOR_DEFAULT;
-    record->editor.backColour = GADGET_COLOR_DEFAULT;
+    record->editor.frontColor = GADGET_COLOR_DEFAULT;
+    record->editor.backColor = GADGET_COLOR_DEFAULT;
     record->editor.font = state ? state->font : DefaultGuiFont();
     SetPropW(control, kClientRectProperty, ProgramHeapAllocate(sizeof(FrameInsets)));
     // Lifts the platform's default limit of the text's length (32767). The

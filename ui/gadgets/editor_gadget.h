@@ -38,5 +38,5 @@ const wchar_t* EditorClassName();
 // Kind operations (reached through the kind table; named here for tests).
 intptr_t EditorGetAttribute(GadgetRecord* record, int32_t attribute);
 void EditorSetAttribute(GadgetRecord* record, int32_t attribute, intptr_t value);
-void EditorSetColor(GadgetRecord* record, int32_t type, int32_t colour);
+void EditorSetColor(GadgetRecord* record, int32_t type, int32_t color);
 int32_t EditorGetColor(GadgetRecord* record, int32_t type);

@@ -26,18 +26,18 @@ constexpr int32_t GADGET_COLOR_DEFAULT = -1;
 constexpr int32_t GADGET_COLOR_FRONT = 1; // the text
 constexpr int32_t GADGET_COLOR_BACK = 2;  // the background
 
-// Kind words of text and string gadgets.
-struct ColourWords {
-    int32_t backColour;  // GADGET_COLOR_DEFAULT at creation
-    int32_t frontColour; // GADGET_COLOR_DEFAULT at creation
-    HBRUSH brush;        // the brush cache's brush of the back colour; null for none
+// The colours of a text or string gadget.
+struct GadgetColors {
+    int32_t backColor;  // GADGET_COLOR_DEFAULT at creation
+    int32_t frontColor; // GADGET_COLOR_DEFAULT at creation
+    HBRUSH brush;       // the brush cache's brush of the back colour; null for none
 };
 
-// Kind words of editor gadgets.
-struct EditorWords {
+// The state of an editor gadget.
+struct EditorState {
     int32_t pendingEmptyLine; // 0 none, 1 an empty line waits to be made real, 2 made real
-    int32_t backColour;
-    int32_t frontColour;
+    int32_t backColor;
+    int32_t frontColor;
     HFONT font;
 };
 
@@ -47,12 +47,12 @@ struct GadgetRecord {
     HWND handle; // the native control; non-zero while the gadget exists (in-use marker)
     const GadgetKind* kind;
     WNDPROC previousProcedure; // what GadgetProc forwards every message to
-    // Four words of the kind's own (pointer-sized, so that handles fit on 64-bit
-    // builds too); the button uses none.
+    // Four fields of the kind's own (pointer-sized, so that handles fit on
+    // 64-bit builds too); the button uses none.
     union {
-        intptr_t words[4];
-        ColourWords coloured;
-        EditorWords editor;
+        intptr_t kindFields[4];
+        GadgetColors colors;
+        EditorState editor;
     };
 };
 
@@ -86,7 +86,7 @@ struct GadgetKind {
     void (*hide)(GadgetRecord* record, int32_t state);
     intptr_t (*getAttribute)(GadgetRecord* record, int32_t attribute);
     void (*setAttribute)(GadgetRecord* record, int32_t attribute, intptr_t value);
-    void (*setColor)(GadgetRecord* record, int32_t type, int32_t colour);
+    void (*setColor)(GadgetRecord* record, int32_t type, int32_t color);
     int32_t (*getColor)(GadgetRecord* record, int32_t type);
     HFONT (*getFont)(GadgetRecord* record);
     void (*setFont)(GadgetRecord* record, HFONT font);

@@ -1,6 +1,6 @@
 #include "ui/gadgets/string_gadget.h"
 
-#include "ui/gadgets/gadget_colours.h"
+#include "ui/gadgets/gadget_colors.h"
 #include "ui/gadgets/gadget_creation.h"
 #include "ui/gadgets/gadget_registry.h"
 #include "ui/windows/event_codes.h"
@@ -17,11 +17,11 @@ WNDPROC gEditProcedure;
 
 // An edit control asks with WM_CTLCOLOREDIT, and with WM_CTLCOLORSTATIC while
 // it is read-only or disabled; the latter is answered only while enabled.
-MessageResult FieldColours(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+MessageResult FieldColors(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
     auto dc = reinterpret_cast<HDC>(wParam);
-    if (message == WM_CTLCOLOREDIT) return AnswerColourRequest(record, dc, COLOR_WINDOW);
+    if (message == WM_CTLCOLOREDIT) return AnswerColorRequest(record, dc, COLOR_WINDOW);
     if (message == WM_CTLCOLORSTATIC && IsWindowEnabled(record->handle))
-        return AnswerColourRequest(record, dc, COLOR_BTNFACE);
+        return AnswerColorRequest(record, dc, COLOR_BTNFACE);
     return NotHandled;
 }
 
@@ -38,12 +38,12 @@ void StringSetAttribute(GadgetRecord* record, int32_t attribute, intptr_t value)
 void FillStringKind() {
     gStringKind = GadgetKind{};
     gStringKind.number = KIND_STRING;
-    gStringKind.onParentMessage = FieldColours;
+    gStringKind.onParentMessage = FieldColors;
     gStringKind.onDestroy = ReleaseGadgetBrush;
     gStringKind.getAttribute = StringGetAttribute;
     gStringKind.setAttribute = StringSetAttribute;
-    gStringKind.setColor = SetGadgetColour;
-    gStringKind.getColor = GetGadgetColour;
+    gStringKind.setColor = SetGadgetColor;
+    gStringKind.getColor = GetGadgetColor;
     gStringKindFilled = true;
 }
 
@@ -69,6 +69,6 @@ intptr_t GadgetCreateString(ObjectNumber number, int32_t x, int32_t y, int32_t w
     if (!record) return 0;
     gEditProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StringFocusProc)));
-    ResetGadgetColours(record);
+    ResetGadgetColors(record);
     return GadgetRegister(number, record, control, &gStringKind);
 }

@@ -1,6 +1,6 @@
 #include "ui/gadgets/text_gadget.h"
 
-#include "ui/gadgets/gadget_colours.h"
+#include "ui/gadgets/gadget_colors.h"
 #include "ui/gadgets/gadget_creation.h"
 #include "ui/gadgets/gadget_registry.h"
 #include "ui/windows/event_codes.h"
@@ -13,18 +13,18 @@ GadgetKind gTextKind;
 bool gTextKindFilled;
 
 // A static control asks for its colours with WM_CTLCOLORSTATIC only.
-MessageResult TextColours(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+MessageResult TextColors(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_CTLCOLORSTATIC) return NotHandled;
-    return AnswerColourRequest(record, reinterpret_cast<HDC>(wParam), COLOR_BTNFACE);
+    return AnswerColorRequest(record, reinterpret_cast<HDC>(wParam), COLOR_BTNFACE);
 }
 
 void FillTextKind() {
     gTextKind = GadgetKind{};
     gTextKind.number = KIND_TEXT;
-    gTextKind.onParentMessage = TextColours;
+    gTextKind.onParentMessage = TextColors;
     gTextKind.onDestroy = ReleaseGadgetBrush;
-    gTextKind.setColor = SetGadgetColour;
-    gTextKind.getColor = GetGadgetColour;
+    gTextKind.setColor = SetGadgetColor;
+    gTextKind.getColor = GetGadgetColor;
     gTextKindFilled = true;
 }
 
@@ -40,6 +40,6 @@ intptr_t GadgetCreateText(ObjectNumber number, int32_t x, int32_t y, int32_t wid
     if (!control) return 0;
     GadgetRecord* record = ObtainGadgetRecord(number, control);
     if (!record) return 0;
-    ResetGadgetColours(record);
+    ResetGadgetColors(record);
     return GadgetRegister(number, record, control, &gTextKind);
 }

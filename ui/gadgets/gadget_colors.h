@@ -12,12 +12,12 @@
 // device context): NotHandled when both colours are the platform's, else
 // handled with the brush to paint the background with. systemColour is the platform colour
 // of the request's kind (COLOR_BTNFACE for a static, COLOR_WINDOW for an edit).
-MessageResult AnswerColourRequest(GadgetRecord* record, HDC dc, int systemColour);
+MessageResult AnswerColorRequest(GadgetRecord* record, HDC dc, int systemColor);
 
 // The kind operations shared by text and string gadgets.
-void SetGadgetColour(GadgetRecord* record, int32_t type, int32_t colour);
-int32_t GetGadgetColour(GadgetRecord* record, int32_t type);
+void SetGadgetColor(GadgetRecord* record, int32_t type, int32_t color);
+int32_t GetGadgetColor(GadgetRecord* record, int32_t type);
 // OnDestroy: lets go of the back colour's brush.
 void ReleaseGadgetBrush(GadgetRecord* record);
-// Both colours the platform's, no brush: the words at creation.
-void ResetGadgetColours(GadgetRecord* record);
+// Both colours the platform's, no brush: the state at creation.
+void ResetGadgetColors(GadgetRecord* record);
