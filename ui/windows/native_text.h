@@ -45,10 +45,3 @@ class NumberedName {
     static constexpr size_t kPrefixRoom = 39;
     wchar_t text_[kPrefixRoom + 1 + 20 + 1]; // prefix, sign, digits, end
 };
-
-// A procedure of a library loaded at run time, typed; null when absent.
-template <typename Procedure> Procedure LibraryProcedure(HMODULE library, const char* name) {
-    // Through void (*)(): the one function type that converts without a
-    // cast-function-type warning.
-    return reinterpret_cast<Procedure>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-}
