@@ -267,7 +267,7 @@ class Bench:
 
         server = find_pid("wineserver", self.bed.prefix)
         seconds = self.scaled(30, 3)
-        for state in ("idle", "running"):
+        for state in ("idle",) if self.args.only == "startup" else ("idle", "running"):
             if state == "running":
                 self.press_start()
                 time.sleep(1)
@@ -285,10 +285,10 @@ class Bench:
             if peer0 is not None:
                 peer_share = 100 * (cpu_seconds(peer.pid) - peer0) / elapsed
                 self.record("CPU idle, %d s, vs %s" % (seconds, name),
-                            "%.2f %% (+ wineserver %.2f %%) vs %.2f %%" % (
-                                share, server_share, peer_share),
-                            "<= the peer's", share + server_share <= peer_share,
-                            "the program with its wineserver against the peer, side by side")
+                            "%.2f %% vs %.2f %%" % (share, peer_share), "<= the peer's",
+                            share <= peer_share,
+                            "side by side, each process's own time; the prefix's wineserver "
+                            "(all its Wine processes) used %.2f %%" % server_share)
 
     def receive_latency(self):
         count = self.scaled(2000, 100)
@@ -521,6 +521,11 @@ class Bench:
                     self.end_program()
             elif self.args.only == "startup":
                 self.start_up()
+                self.start_program()
+                try:
+                    self.footprint_and_idle()
+                finally:
+                    self.end_program()
             elif self.args.only is None:
                 self.pause()
                 self.start_up()
@@ -586,7 +591,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="a tenth of every count and time")
     parser.add_argument("--only", choices=("send", "long", "unbroken", "startup"),
                         help="the send latency, the long run, the one-paragraph run, or the "
-                        "start-up figures and profile alone")
+                        "start-up figures, profile, memory and idle CPU beside the peer alone")
     args = parser.parse_args()
     testbed.PATHS.update(program=os.path.abspath(args.program), prefix=os.path.abspath(args.prefix),
                          work=os.path.abspath(args.work), loader=args.loader)
