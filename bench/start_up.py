@@ -18,6 +18,7 @@ import os
 import re
 import statistics
 import subprocess
+import time
 
 import peer as peer_module
 from window_watch import launch_clock
@@ -82,12 +83,12 @@ class StartUp:
         for run in range(runs + 1):
             for name, exe in (("program", self.args.shipped), ("minimal", self.args.minimal)):
                 process, shown = self.launch_wine(exe)
-                peer_module.stop(process)
+                self.stop_and_settle(process)
                 if run:
                     times[name].append(shown.settled)
             if peer.problem is None:
                 process, shown = peer.launch(self.watch)
-                peer_module.stop(process)
+                self.stop_and_settle(process)
                 if run and shown.settled is not None:
                     times["peer"].append(shown.settled)
         program, minimal = median_or_none(times["program"]), median_or_none(times["minimal"])
@@ -107,6 +108,13 @@ class StartUp:
             self.bench.record(figure, "%.0f ms vs %.0f ms: %.2f" % (program, ps, program / ps),
                               "ratio <= 1.0", program <= ps, note)
         return program, minimal, ps
+
+    @staticmethod
+    def stop_and_settle(process):
+        """Ends a launch and gives the X server and the wineserver a moment
+        to tidy up after it, so that the next launch does not pay for it."""
+        peer_module.stop(process)
+        time.sleep(0.5)
 
     # --- where the start-up goes --------------------------------------------------
 
@@ -128,7 +136,7 @@ class StartUp:
                     probe.ask("find", 10000)
                     marks = probe.ask("marks")
                 finally:
-                    peer_module.stop(process)
+                    self.stop_and_settle(process)
                 with open(trace_path, errors="replace") as trace:
                     times = self.timeline(shown, marks, trace.read().splitlines())
                 if run:
