@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include "runtime/dynamic_calls_win.h"
+
 // Nothing in this program reads what the probe finds; it runs at start-up
 // for the runtime's graphics and theme features, and keeps the alpha
-// blending library loaded until shutdown.
-static HMODULE gImageLibrary;
-static FARPROC gAlphaBlend;
-static int32_t gThemedForFeatures;
+// blending library loaded until shutdown. The libraries come from the table
+// of dynamic calls, so the window library's own themed-controls check
+// finds them loaded and the common-controls version asked.
+static int32_t gThemedForFeatures; // kept apart from the window library's answer
 
 static bool ThemesPossible() {
     // Windows 9x, and NT before 5.1, have no visual styles.
@@ -20,37 +22,17 @@ static bool ThemesPossible() {
 }
 
 static int32_t ProbeThemedControls() {
-    struct DllVersion {
-        DWORD size, major, minor, build, platform;
-    };
-    using GetVersionProc = HRESULT(CALLBACK*)(DllVersion*);
-    using IsAppThemedProc = BOOL(WINAPI*)();
-    uint32_t commonControls = 0;
-    if (HMODULE comctl = LoadLibraryW(L"COMCTL32.DLL")) {
-        auto getVersion = reinterpret_cast<GetVersionProc>(
-            reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")));
-        DllVersion info{sizeof(DllVersion), 0, 0, 0, 0};
-        if (!getVersion)
-            commonControls = 1;
-        else if (SUCCEEDED(getVersion(&info)))
-            commonControls = (info.major & 0xFFFF) << 16 | (info.minor & 0xFFFF);
-        FreeLibrary(comctl);
-    }
-    HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
-    if (!uxtheme) return 0;
-    auto isAppThemed = reinterpret_cast<IsAppThemedProc>(
-        reinterpret_cast<void*>(GetProcAddress(uxtheme, "IsAppThemed")));
+    uint32_t commonControls = CommonControlsVersion();
+    if (!LoadRuntimeLibrary(RuntimeLibrary::Theme)) return 0;
+    auto isAppThemed = Dynamic().IsAppThemed;
     return isAppThemed && isAppThemed() && commonControls >= 0x60000 ? 1 : 0;
 }
 
 void SystemFeaturesProbe() {
-    gImageLibrary = LoadLibraryW(L"msimg32.dll");
-    if (gImageLibrary) gAlphaBlend = GetProcAddress(gImageLibrary, "AlphaBlend");
+    LoadRuntimeLibrary(RuntimeLibrary::Image); // with "AlphaBlend" looked up
     if (ThemesPossible()) gThemedForFeatures = ProbeThemedControls();
 }
 
 void SystemFeaturesEnd() {
-    if (gImageLibrary) FreeLibrary(gImageLibrary);
-    gImageLibrary = nullptr;
-    gAlphaBlend = nullptr;
+    ReleaseRuntimeLibrary(RuntimeLibrary::Image);
 }

@@ -12,6 +12,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = MinimalProc;
     windowClass.hInstance = instance;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1); // paints itself
     windowClass.lpszClassName = L"MinimalWindow";
     RegisterClassW(&windowClass);
     HWND window =

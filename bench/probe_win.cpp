@@ -15,15 +15,15 @@
 //   stop MS                press Stop and wait up to MS for Start to be usable
 //                          and the main window to answer -> ok MS_TAKEN
 //   close                  press the main window's close box
-//   launch KIND MS PATH    start PATH and wait up to MS for its window to show
-//                          (KIND panel: the main window and its last control;
-//                          KIND window: any visible window of the process),
-//                          then end it -> ok MS_TAKEN
 //   worker                 the network worker's own time per received datagram
 //                          (from the start of its cycle to its pause) in the
 //                          cycles since the last "worker", from the timing
 //                          marks of the program's bench build
 //                          -> ok COUNT P50_US P99_US MAX_US
+//   marks                  the main window's process's timing marks up to
+//                          the event loop, in the order noted, with the
+//                          counter's frequency and the probe's counter now
+//                          -> ok FREQUENCY NOW TAG=COUNTER TAG=COUNTER ...
 //   quit
 #include <windows.h>
 
@@ -69,31 +69,20 @@ double ElapsedMs(const LARGE_INTEGER& since) {
            static_cast<double>(frequency.QuadPart);
 }
 
-struct Search {
-    DWORD processId; // 0: any process
-    bool needPanel;  // the main window, with its last control made
-    HWND found;
-};
-
-BOOL CALLBACK FindWindowOf(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<Search*>(parameter);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (search->processId && processId != search->processId) return TRUE;
+// The main window with its panel: visible, titled, with the received box.
+BOOL CALLBACK IsMainWindow(HWND window, LPARAM parameter) {
     if (!IsWindowVisible(window)) return TRUE;
-    if (search->needPanel) {
-        wchar_t title[64] = {};
-        GetWindowTextW(window, title, 64);
-        if (std::wcscmp(title, kTitle) != 0 || !GetDlgItem(window, kBox)) return TRUE;
-    }
-    search->found = window;
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if (std::wcscmp(title, kTitle) != 0 || !GetDlgItem(window, kBox)) return TRUE;
+    *reinterpret_cast<HWND*>(parameter) = window;
     return FALSE;
 }
 
-HWND FindShown(DWORD processId, bool needPanel) {
-    Search search{processId, needPanel, nullptr};
-    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+HWND FindMainWindow() {
+    HWND found = nullptr;
+    EnumWindows(IsMainWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 HWND gMain;
@@ -202,30 +191,21 @@ void Worker() {
            std::to_string(at(0.99)) + " " + std::to_string(static_cast<long long>(costs.back())));
 }
 
-void Launch(const char* kind, DWORD timeoutMs, const char* path) {
-    std::wstring command = L"\"";
-    for (const char* c = path; *c; ++c)
-        command.push_back(static_cast<wchar_t>(*c));
-    command += L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    LARGE_INTEGER begin;
-    QueryPerformanceCounter(&begin);
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return Answer("error cannot start");
-    bool panel = std::strcmp(kind, "panel") == 0;
-    bool shown =
-        WaitFor(timeoutMs, 0, [&] { return FindShown(process.dwProcessId, panel) != nullptr; });
-    double taken = ElapsedMs(begin);
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 5000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!shown) return Answer("error no window");
-    char line[64];
-    std::snprintf(line, sizeof line, "ok %.3f", taken);
+// The start-up marks: every mark before the worker's first cycle.
+void Marks() {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(gMain, &processId);
+    long long frequency = 0;
+    std::vector<TimingMark> marks = ReadMarks(processId, &frequency);
+    if (marks.empty() || frequency <= 0) return Answer("error no timing marks");
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    std::string line = "ok " + std::to_string(frequency) + " " + std::to_string(now.QuadPart);
+    for (const TimingMark& mark : marks) {
+        std::string tag(mark.tag, strnlen(mark.tag, sizeof mark.tag));
+        if (tag == "cycle") break;
+        line += " " + tag + "=" + std::to_string(mark.counter);
+    }
     Answer(line);
 }
 
@@ -237,13 +217,9 @@ void Run(char* line) {
     if (!command) return Answer("error empty");
     std::string name = command;
     if (name == "quit") std::exit(0);
-    if (name == "launch") {
-        if (!arg1 || !arg2 || !arg3) return Answer("error launch KIND MS PATH");
-        return Launch(arg1, std::strtoul(arg2, nullptr, 10), arg3);
-    }
     if (name == "find") {
         DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
-        if (!WaitFor(timeout, 5, [] { return (gMain = FindShown(0, true)) != nullptr; }))
+        if (!WaitFor(timeout, 5, [] { return (gMain = FindMainWindow()) != nullptr; }))
             return Answer("error no window");
         return Answer("ok");
     }
@@ -262,6 +238,7 @@ void Run(char* line) {
         return Answer("ok " + std::to_string(time));
     }
     if (name == "worker") return Worker();
+    if (name == "marks") return Marks();
     if (name == "watch") {
         if (!arg1 || !arg2 || !arg3) return Answer("error watch LEN COUNT MS");
         return Watch(std::atoll(arg1), std::atoi(arg2), std::strtoul(arg3, nullptr, 10));

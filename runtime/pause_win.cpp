@@ -2,6 +2,7 @@
 // pause lasts close to what was asked rather than a whole default tick.
 #include <windows.h>
 
+#include "runtime/dynamic_calls_win.h"
 #include "runtime/pause.h"
 #include "runtime/platform.h"
 
@@ -10,21 +11,10 @@ namespace {
 // The multimedia library that sets the timer resolution is loaded at the
 // first pause rather than with the program: it and what it brings along
 // would otherwise add to every start-up.
-using TimerPeriodProc = UINT(WINAPI*)(UINT);
-TimerPeriodProc gBeginPeriod;
-TimerPeriodProc gEndPeriod;
 OnceFlag gTimerOnce;
 
 void LoadTimerFunctions() {
-    HMODULE library = LoadLibraryW(L"winmm.dll");
-    if (!library) return;
-    // Through void (*)(): the one function type that converts without a
-    // cast-function-type warning.
-    gBeginPeriod = reinterpret_cast<TimerPeriodProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "timeBeginPeriod")));
-    gEndPeriod = reinterpret_cast<TimerPeriodProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "timeEndPeriod")));
-    if (!gBeginPeriod || !gEndPeriod) gBeginPeriod = gEndPeriod = nullptr;
+    LoadRuntimeLibrary(RuntimeLibrary::Multimedia);
 }
 
 } // namespace
@@ -33,7 +23,11 @@ void PauseMs(int32_t ms) {
     RunOnce(&gTimerOnce, LoadTimerFunctions);
     // A negative time would be INFINITE (or nearly) to Sleep.
     DWORD duration = ms < 0 ? 0 : static_cast<DWORD>(ms);
-    if (gBeginPeriod) gBeginPeriod(1); // requests of concurrent callers are counted by the system
+    // Both or neither: a request is always withdrawn. Requests of concurrent
+    // callers are counted by the system.
+    const DynamicCalls& calls = Dynamic();
+    bool periods = calls.timeBeginPeriod && calls.timeEndPeriod;
+    if (periods) calls.timeBeginPeriod(1);
     Sleep(duration);
-    if (gEndPeriod) gEndPeriod(1);
+    if (periods) calls.timeEndPeriod(1);
 }

@@ -1,16 +1,16 @@
 // Windows side of the sockets layer: Windows sockets 1.1 (wsock32), with
-// the newer resolver of "ws2_32.dll" looked up at run time.
+// the newer resolver of "ws2_32.dll" taken at run time from the table of
+// dynamic calls.
 #include "runtime/socket.h"
 
 #include <winsock.h>
 
 #include <cstring>
 
+#include "runtime/dynamic_calls_win.h"
+
 namespace {
-// The parts of the newer resolver's interface that we use; winsock.h (1.1)
-// does not declare them, and the entries are only ever reached through
-// GetProcAddress.
-constexpr int kFamilyIPv6 = 23; // AF_INET6 on Windows
+constexpr int kFamilyIPv6 = 23; // AF_INET6 on Windows; winsock.h (1.1) has no IPv6
 
 struct IPv6Form { // sockaddr_in6
     u_short family;
@@ -21,30 +21,6 @@ struct IPv6Form { // sockaddr_in6
 };
 static_assert(sizeof(IPv6Form) == 28);
 
-struct ResolverResult { // addrinfo
-    int flags;
-    int family;
-    int socketType;
-    int protocol;
-    size_t addressLength;
-    char* canonicalName;
-    sockaddr* address;
-    ResolverResult* next;
-};
-
-using GetAddrInfoEntry = int(WINAPI*)(const char*, const char*, const ResolverResult*,
-                                      ResolverResult**);
-using FreeAddrInfoEntry = void(WINAPI*)(ResolverResult*);
-using GetNameInfoEntry = int(WINAPI*)(const sockaddr*, int, char*, DWORD, char*, DWORD, int);
-
-struct Resolver {
-    HMODULE library;
-    GetAddrInfoEntry getAddrInfo;
-    FreeAddrInfoEntry freeAddrInfo;
-    GetNameInfoEntry getNameInfo; // only decides whether the resolver counts
-    bool available;
-};
-Resolver gResolver;
 LONG gFailNextStart;
 
 SOCKET Native(SocketHandle socket) {
@@ -68,11 +44,6 @@ int AddressLength(const SocketAddress* address) {
     std::memcpy(&family, address->bytes, sizeof family);
     return family == kFamilyIPv6 ? static_cast<int>(sizeof(IPv6Form))
                                  : static_cast<int>(sizeof(sockaddr_in));
-}
-
-template <typename Entry> Entry Lookup(HMODULE library, const char* name) {
-    // GetProcAddress hands back a generic entry; cast through void* to ours.
-    return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 } // namespace
 
@@ -137,23 +108,18 @@ void SocketsFailNextStart() {
 }
 
 bool SocketResolverLoad(const char* library) {
-    SocketResolverUnload();
-    gResolver.library = LoadLibraryA(library);
-    if (!gResolver.library) return false;
-    gResolver.getAddrInfo = Lookup<GetAddrInfoEntry>(gResolver.library, "getaddrinfo");
-    gResolver.freeAddrInfo = Lookup<FreeAddrInfoEntry>(gResolver.library, "freeaddrinfo");
-    gResolver.getNameInfo = Lookup<GetNameInfoEntry>(gResolver.library, "getnameinfo");
-    gResolver.available = gResolver.getAddrInfo && gResolver.freeAddrInfo && gResolver.getNameInfo;
-    return gResolver.available;
+    LoadRuntimeLibrary(RuntimeLibrary::Resolver, library);
+    return SocketResolverAvailable();
 }
 
 void SocketResolverUnload() {
-    if (gResolver.library) FreeLibrary(gResolver.library);
-    gResolver = Resolver{};
+    ReleaseRuntimeLibrary(RuntimeLibrary::Resolver);
 }
 
 bool SocketResolverAvailable() {
-    return gResolver.available;
+    // It counts only when all three of its procedures are there.
+    const DynamicCalls& calls = Dynamic();
+    return calls.getaddrinfo && calls.freeaddrinfo && calls.getnameinfo;
 }
 
 SocketHandle SocketCreate(bool ipv6, int32_t kind) {
@@ -323,9 +289,10 @@ uint32_t SocketLookupIPv4(const char* name) {
 }
 
 bool SocketResolveIPv6(const char* name, bool takeLast, uint8_t out[16]) {
-    if (!name || !gResolver.available) return false;
+    if (!name || !SocketResolverAvailable()) return false;
+    const DynamicCalls& calls = Dynamic();
     ResolverResult* results = nullptr;
-    if (gResolver.getAddrInfo(name, nullptr, nullptr, &results) != 0 || !results) return false;
+    if (calls.getaddrinfo(name, nullptr, nullptr, &results) != 0 || !results) return false;
     bool found = false;
     for (ResolverResult* result = results; result; result = result->next) {
         if (result->family != kFamilyIPv6 || !result->address ||
@@ -337,6 +304,6 @@ bool SocketResolveIPv6(const char* name, bool takeLast, uint8_t out[16]) {
         found = true;
         if (!takeLast) break;
     }
-    gResolver.freeAddrInfo(results);
+    calls.freeaddrinfo(results);
     return found;
 }

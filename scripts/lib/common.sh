@@ -115,3 +115,22 @@ q_unformatted_files() {
             clang-format --dry-run --Werror "$Q_ROOT/$file" >/dev/null 2>&1 || echo "$file"
         done
 }
+
+# Installs the Debian packages given when they are missing, as root; says so
+# and goes on when it cannot (no root, no network), for what only some
+# figures need.
+q_install_optional() {
+    local missing="" package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q " installed$" ||
+            missing="$missing $package"
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -ne 0 ] || ! {
+        apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+            --no-install-recommends $missing
+    } >"$Q_BUILD/install-optional.log" 2>&1; then
+        echo "note: could not install$missing (see $Q_BUILD/install-optional.log); going on without" >&2
+    fi
+    return 0
+}

@@ -2,30 +2,16 @@
 
 #include <richedit.h>
 
+#include "runtime/dynamic_calls_win.h"
 #include "ui/gadgets/editor_gadget.h"
-#include "ui/windows/native_text.h"
 
 namespace {
 
 using Theme = HANDLE;
-using OpenThemeDataProc = Theme(WINAPI*)(HWND, LPCWSTR);
-using CloseThemeDataProc = HRESULT(WINAPI*)(Theme);
-using GetThemeBackgroundContentRectProc = HRESULT(WINAPI*)(Theme, HDC, int, int, const RECT*,
-                                                           RECT*);
-using IsThemeBackgroundPartiallyTransparentProc = BOOL(WINAPI*)(Theme, int, int);
-using DrawThemeParentBackgroundProc = HRESULT(WINAPI*)(HWND, HDC, const RECT*);
-using DrawThemeBackgroundProc = HRESULT(WINAPI*)(Theme, HDC, int, int, const RECT*, const RECT*);
 
-struct ThemeFunctions {
-    OpenThemeDataProc open;
-    CloseThemeDataProc close;
-    GetThemeBackgroundContentRectProc contentRect;
-    IsThemeBackgroundPartiallyTransparentProc partiallyTransparent;
-    DrawThemeParentBackgroundProc drawParentBackground;
-    DrawThemeBackgroundProc drawBackground;
-};
-
-ThemeFunctions gTheme;
+// The six theme functions, from the table of dynamic calls once the first
+// editor's creation has found the theme library loaded; null before.
+const DynamicCalls* gTheme;
 
 // The edit box's text area and its states.
 constexpr int kEditText = 1;      // EP_EDITTEXT
@@ -34,23 +20,14 @@ constexpr int kStateDisabled = 4; // ETS_DISABLED
 constexpr int kStateReadOnly = 6; // ETS_READONLY
 
 Theme OpenEditTheme(HWND control) {
-    if (!gTheme.open || !gTheme.close) return nullptr;
-    return gTheme.open(control, L"edit");
+    if (!gTheme || !gTheme->OpenThemeData || !gTheme->CloseThemeData) return nullptr;
+    return gTheme->OpenThemeData(control, L"edit");
 }
 
 } // namespace
 
 void LoadThemeFunctions(HMODULE themeLibrary) {
-    gTheme.open = LibraryProcedure<OpenThemeDataProc>(themeLibrary, "OpenThemeData");
-    gTheme.close = LibraryProcedure<CloseThemeDataProc>(themeLibrary, "CloseThemeData");
-    gTheme.contentRect = LibraryProcedure<GetThemeBackgroundContentRectProc>(
-        themeLibrary, "GetThemeBackgroundContentRect");
-    gTheme.partiallyTransparent = LibraryProcedure<IsThemeBackgroundPartiallyTransparentProc>(
-        themeLibrary, "IsThemeBackgroundPartiallyTransparent");
-    gTheme.drawParentBackground =
-        LibraryProcedure<DrawThemeParentBackgroundProc>(themeLibrary, "DrawThemeParentBackground");
-    gTheme.drawBackground =
-        LibraryProcedure<DrawThemeBackgroundProc>(themeLibrary, "DrawThemeBackground");
+    if (themeLibrary) gTheme = &Dynamic();
 }
 
 FrameInsets InsetsBetween(const RECT& proposed, const RECT& content) {
@@ -77,8 +54,9 @@ bool ComputeThemedFrameInsets(HWND control, NCCALCSIZE_PARAMS* params) {
     HDC dc = GetDC(parent);
     RECT proposed = params->rgrc[0];
     RECT content{};
-    if (gTheme.contentRect &&
-        SUCCEEDED(gTheme.contentRect(theme, dc, kEditText, kStateNormal, &proposed, &content))) {
+    if (gTheme->GetThemeBackgroundContentRect &&
+        SUCCEEDED(gTheme->GetThemeBackgroundContentRect(theme, dc, kEditText, kStateNormal,
+                                                        &proposed, &content))) {
         InflateRect(&content, -1, -1);
         FrameInsets insets = InsetsBetween(proposed, content);
         if (auto* stored = static_cast<FrameInsets*>(GetPropW(control, kClientRectProperty)))
@@ -87,7 +65,7 @@ bool ComputeThemedFrameInsets(HWND control, NCCALCSIZE_PARAMS* params) {
         computed = true;
     }
     ReleaseDC(parent, dc);
-    gTheme.close(theme);
+    gTheme->CloseThemeData(theme);
     return computed;
 }
 
@@ -103,11 +81,12 @@ void PaintThemedBorder(HWND control) {
         insets = *stored;
     RECT inner = InsideInsets(border, insets);
     ExcludeClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
-    if (gTheme.partiallyTransparent && gTheme.drawParentBackground &&
-        gTheme.partiallyTransparent(theme, kEditText, kStateNormal))
-        gTheme.drawParentBackground(control, dc, &border);
-    if (gTheme.drawBackground)
-        gTheme.drawBackground(theme, dc, kEditText, ThemedBorderState(control), &border, nullptr);
-    gTheme.close(theme);
+    if (gTheme->IsThemeBackgroundPartiallyTransparent && gTheme->DrawThemeParentBackground &&
+        gTheme->IsThemeBackgroundPartiallyTransparent(theme, kEditText, kStateNormal))
+        gTheme->DrawThemeParentBackground(control, dc, &border);
+    if (gTheme->DrawThemeBackground)
+        gTheme->DrawThemeBackground(theme, dc, kEditText, ThemedBorderState(control), &border,
+                                    nullptr);
+    gTheme->CloseThemeData(theme);
     ReleaseDC(control, dc);
 }

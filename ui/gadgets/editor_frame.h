@@ -16,7 +16,8 @@ struct FrameInsets {
     int32_t bottom;
 };
 
-// Fetches the six theme functions from "uxtheme.dll" (each may be absent).
+// Takes the six theme functions from the table of dynamic calls once
+// themeLibrary (the probe's "uxtheme.dll") is loaded; each may be absent.
 void LoadThemeFunctions(HMODULE themeLibrary);
 
 // After the rich-text control computed its client rectangle for a

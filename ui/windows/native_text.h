@@ -1,8 +1,6 @@
 #pragma once
 // Texts cross into the system as UTF-16 and the W functions, so that the
 // program's Windows-1251 texts show the same whatever the ANSI code page.
-#include <windows.h>
-
 #include <cstdint>
 #include <string>
 
@@ -47,10 +45,3 @@ class NumberedName {
     static constexpr size_t kPrefixRoom = 39;
     wchar_t text_[kPrefixRoom + 1 + 20 + 1]; // prefix, sign, digits, end
 };
-
-// A procedure of a library loaded at run time, typed; null when absent.
-template <typename Procedure> Procedure LibraryProcedure(HMODULE library, const char* name) {
-    // Through void (*)(): the one function type that converts without a
-    // cast-function-type warning.
-    return reinterpret_cast<Procedure>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-}

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "runtime/dynamic_calls_win.h"
 #include "runtime/program_heap.h"
 #include "ui/windows/event_queue.h"
 #include "ui/windows/event_wait.h"
@@ -22,7 +23,6 @@ struct WindowLibrary {
     HCURSOR classCursor;
     uint32_t commonControlsVersion; // 0 until determined
     int32_t themedControls;
-    HMODULE themeLibrary;
 };
 
 WindowLibrary gWindows;
@@ -209,34 +209,12 @@ HWND FindOwnerWindow(HWND window) {
     return top;
 }
 
-namespace {
-// The version record of "DllGetVersion": five 32-bit fields, 20 bytes.
-struct DllVersion {
-    DWORD size, major, minor, build, platform;
-};
-using DllGetVersionProc = HRESULT(CALLBACK*)(DllVersion*);
-using IsAppThemedProc = BOOL(WINAPI*)();
-} // namespace
-
 uint32_t ThemedControlsProbe() {
     if (gWindows.commonControlsVersion) return gWindows.commonControlsVersion;
-    if (HMODULE controls = LoadLibraryW(L"COMCTL32.DLL")) {
-        if (auto getVersion = LibraryProcedure<DllGetVersionProc>(controls, "DllGetVersion")) {
-            DllVersion version{};
-            version.size = sizeof(version);
-            if (getVersion(&version) == S_OK)
-                gWindows.commonControlsVersion =
-                    (version.major & 0xFFFF) << 16 | (version.minor & 0xFFFF);
-        } else {
-            gWindows.commonControlsVersion = 1;
-        }
-        FreeLibrary(controls);
-    }
+    gWindows.commonControlsVersion = CommonControlsVersion();
     // Kept loaded for good: the gadget kinds draw with its theme functions.
-    if (!gWindows.themeLibrary) gWindows.themeLibrary = LoadLibraryW(L"uxtheme.dll");
-    if (gWindows.themeLibrary) {
-        if (auto isAppThemed =
-                LibraryProcedure<IsAppThemedProc>(gWindows.themeLibrary, "IsAppThemed"))
+    if (LoadRuntimeLibrary(RuntimeLibrary::Theme)) {
+        if (auto isAppThemed = Dynamic().IsAppThemed)
             gWindows.themedControls =
                 isAppThemed() && gWindows.commonControlsVersion >= 0x60000 ? 1 : 0;
     }
@@ -248,5 +226,5 @@ int32_t ThemedControls() {
 }
 
 HMODULE ThemeLibrary() {
-    return gWindows.themeLibrary;
+    return RuntimeLibraryHandle(RuntimeLibrary::Theme);
 }

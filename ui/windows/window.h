@@ -78,8 +78,9 @@ HWND FindOwnerWindow(HWND window);
 uint32_t ThemedControlsProbe();
 // 1 when controls are drawn themed (after ThemedControlsProbe).
 int32_t ThemedControls();
-// "uxtheme.dll", loaded by ThemedControlsProbe for the gadget kinds' theme
-// drawing; null when absent or not probed yet.
+// "uxtheme.dll", loaded by ThemedControlsProbe (or before it by the
+// system-feature probe) for the gadget kinds' theme drawing; null when
+// absent or not loaded yet.
 HMODULE ThemeLibrary();
 
 // The module instance that classes and windows are made with.

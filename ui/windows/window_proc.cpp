@@ -22,13 +22,18 @@ struct MessageWindow {
     bool ForItself() const { return record && window == numbered; }
 };
 
+// FindOwnerWindow's walk, with the mark read once where it is found: every
+// read of a window property is a round trip to the window server, and this
+// runs for every message of every window.
 MessageWindow Identify(HWND window) {
     MessageWindow about{window, nullptr, -1, nullptr};
-    HWND owner = FindOwnerWindow(window);
-    if (owner && GetPropW(owner, kWindowIdProperty)) {
-        about.numbered = owner;
-        about.number = WindowNumberOf(owner);
-        about.record = FindWindowRecord(about.number);
+    for (HWND current = window; current; current = GetParent(current)) {
+        if (HANDLE mark = GetPropW(current, kWindowIdProperty)) {
+            about.numbered = current;
+            about.number = reinterpret_cast<ObjectNumber>(mark) - 1;
+            about.record = FindWindowRecord(about.number);
+            break;
+        }
     }
     return about;
 }
