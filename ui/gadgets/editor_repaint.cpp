@@ -1,73 +1,97 @@
 #include "ui/gadgets/editor_repaint.h"
 
-#include <cstdint>
+#include "runtime/program_heap.h"
 
 namespace {
 
 constexpr UINT_PTR kRepaintTimer = 0x4B58; // "KX": clear of the control's own timers
-constexpr const wchar_t* kLastRepaintProperty = L"KX_LastRepaint";
-constexpr const wchar_t* kRepaintDueProperty = L"KX_RepaintDue";
-constexpr const wchar_t* kClientPaintProperty = L"KX_PaintMs";
-constexpr const wchar_t* kFramePaintProperty = L"KX_FramePaintMs";
+constexpr const wchar_t* kRepaintProperty = L"KX_Repaint";
+// Changes closer together than this are a stream: the next one will come
+// soon, and the repaint waits for it.
+constexpr DWORD kStreamMs = 15;
 
-DWORD PropertyValue(HWND control, const wchar_t* name) {
-    return static_cast<DWORD>(reinterpret_cast<uintptr_t>(GetPropW(control, name)));
+struct RepaintState {
+    DWORD lastRepaint; // tick count of the last repaint asked for; 0 for none yet
+    DWORD lastChange;  // tick count of the latest change
+    DWORD clientCost;  // ms the last WM_PAINT took
+    DWORD frameCost;   // ms the last WM_NCPAINT took
+    bool due;          // a change waits to be drawn; the timer runs
+};
+
+// The control's state, made at its first change; null when it has none and
+// make is false, or when memory runs out (every change is then drawn at once).
+RepaintState* StateOf(HWND control, bool make) {
+    auto* state = static_cast<RepaintState*>(GetPropW(control, kRepaintProperty));
+    if (state || !make) return state;
+    state = static_cast<RepaintState*>(ProgramHeapAllocate(sizeof(RepaintState)));
+    if (state && !SetPropW(control, kRepaintProperty, state)) {
+        ProgramHeapFree(state);
+        state = nullptr;
+    }
+    return state;
 }
 
-void RepaintNow(HWND control) {
-    // Never 0, which stands for "not drawn yet".
-    uintptr_t now = GetTickCount() | 1u;
-    SetPropW(control, kLastRepaintProperty, reinterpret_cast<HANDLE>(now));
+DWORD Gap(const RepaintState& state) {
+    DWORD cost = state.clientCost + state.frameCost;
+    return cost > kEditorRepaintGapMs / 4 ? 4 * cost : kEditorRepaintGapMs;
+}
+
+void RepaintNow(HWND control, RepaintState* state, DWORD now) {
+    if (state) {
+        if (state->due) KillTimer(control, kRepaintTimer);
+        state->due = false;
+        state->lastRepaint = now | 1u; // never 0, which stands for "not drawn yet"
+    }
     RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
 } // namespace
 
 void RepaintEditorSoon(HWND control) {
-    if (EditorRepaintDue(control)) return; // the coming repaint shows this change too
-    DWORD last = PropertyValue(control, kLastRepaintProperty);
-    DWORD since = GetTickCount() - last;
-    DWORD gap = EditorRepaintGapMs(control);
-    if (last == 0 || since >= gap) return RepaintNow(control);
-    if (!SetTimer(control, kRepaintTimer, gap - since, nullptr) ||
-        !SetPropW(control, kRepaintDueProperty, reinterpret_cast<HANDLE>(1))) {
-        KillTimer(control, kRepaintTimer);
-        RepaintNow(control);
-    }
+    DWORD now = GetTickCount();
+    RepaintState* state = StateOf(control, true);
+    if (!state) return RepaintNow(control, nullptr, now);
+    state->lastChange = now;
+    DWORD gap = Gap(*state);
+    DWORD since = now - state->lastRepaint;
+    if (state->lastRepaint == 0 || since >= gap) return RepaintNow(control, state, now);
+    if (state->due) return; // the coming repaint shows this change too
+    state->due = SetTimer(control, kRepaintTimer, gap - since, nullptr) != 0;
+    if (!state->due) RepaintNow(control, state, now);
 }
 
 bool EditorRepaintDue(HWND control) {
-    return GetPropW(control, kRepaintDueProperty) != nullptr;
+    RepaintState* state = StateOf(control, false);
+    return state && state->due;
 }
 
 DWORD EditorRepaintGapMs(HWND control) {
-    DWORD cost =
-        PropertyValue(control, kClientPaintProperty) + PropertyValue(control, kFramePaintProperty);
-    return cost > kEditorRepaintGapMs / 4 ? 4 * cost : kEditorRepaintGapMs;
+    RepaintState* state = StateOf(control, false);
+    return state ? Gap(*state) : kEditorRepaintGapMs;
 }
 
 void NoteEditorPaintCost(HWND control, UINT message, DWORD ms) {
-    const wchar_t* name = message == WM_NCPAINT ? kFramePaintProperty : kClientPaintProperty;
+    RepaintState* state = StateOf(control, true);
+    if (!state) return;
     // Capped, so that one stalled repaint cannot hold the view for long.
     DWORD capped = ms < 250 ? ms : 250;
-    if (capped != 0)
-        SetPropW(control, name, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(capped)));
-    else
-        RemovePropW(control, name);
+    (message == WM_NCPAINT ? state->frameCost : state->clientCost) = capped;
 }
 
 bool HandleEditorRepaintTimer(HWND control, WPARAM timer) {
     if (timer != kRepaintTimer) return false;
-    KillTimer(control, kRepaintTimer);
-    RemovePropW(control, kRepaintDueProperty);
-    RepaintNow(control);
+    DWORD now = GetTickCount();
+    RepaintState* state = StateOf(control, false);
+    // Changes still streaming in: the next one draws, right after it is made.
+    if (state && state->due && now - state->lastChange < kStreamMs) {
+        SetTimer(control, kRepaintTimer, kStreamMs, nullptr);
+        return true;
+    }
+    RepaintNow(control, state, now);
     return true;
 }
 
 void ForgetEditorRepaints(HWND control) {
     KillTimer(control, kRepaintTimer);
-    RemovePropW(control, kRepaintDueProperty);
-    RemovePropW(control, kLastRepaintProperty);
-    RemovePropW(control, kClientPaintProperty);
-    RemovePropW(control, kFramePaintProperty);
+    ProgramHeapFree(RemovePropW(control, kRepaintProperty));
 }

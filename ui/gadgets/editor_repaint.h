@@ -1,12 +1,14 @@
 #pragma once
-// Repaints of an editor that is appended to many times a second. The first
-// change after a quiet spell is drawn at once; changes that follow within the
-// repaint gap are drawn together, once, when the gap has passed. A repaint of
-// the box with its frame and scroll bar can cost more than the append itself
-// (several milliseconds under Wine, growing with the lines above the view),
-// and a receive log that is drawn on every payload spends most of its time
-// drawing what nobody can read that fast. The gap is at least four times what
-// the last repaint took, so that drawing keeps to a fifth of the thread's time.
+// Repaints of an editor that is appended to many times a second. A repaint
+// of the box with its frame and scroll bars can cost far more than the append
+// itself (under Wine's default theme about 12 ms, growing with the lines
+// above the view), and the thread that appends waits whenever it finds the
+// owner painting. So changes are drawn together: at most once per repaint
+// gap, which is kEditorRepaintGapMs or four times what the last repaint took,
+// whichever is longer, so that drawing keeps to a fifth of the owner's time.
+// While appends keep coming the repaint is made right after one of them,
+// when the appending thread has just been answered and is least likely to
+// need the owner; once they stop, a timer draws what is left.
 #include <windows.h>
 
 // Drawn within this long of the change that asked for it, while a repaint
