@@ -19,7 +19,7 @@
 //                          (from the start of its cycle to its pause) in the
 //                          cycles since the last "worker", from the timing
 //                          marks of the program's bench build
-//                          -> ok COUNT P50_US P99_US MAX_US
+//                          -> ok COUNT P50_US P99_US MAX_US MEAN_US
 //   marks                  the main window's process's timing marks up to
 //                          the event loop, in the order noted, with the
 //                          counter's frequency and the probe's counter now
@@ -181,14 +181,18 @@ void Worker() {
             gWorkerSeen = cycle;
         }
     }
-    if (costs.empty()) return Answer("ok 0 0 0 0");
+    if (costs.empty()) return Answer("ok 0 0 0 0 0");
     std::sort(costs.begin(), costs.end());
+    double sum = 0;
+    for (double cost : costs)
+        sum += cost;
     auto at = [&](double fraction) {
         size_t i = static_cast<size_t>(fraction * static_cast<double>(costs.size()));
         return static_cast<long long>(costs[std::min(i, costs.size() - 1)]);
     };
     Answer("ok " + std::to_string(costs.size()) + " " + std::to_string(at(0.5)) + " " +
-           std::to_string(at(0.99)) + " " + std::to_string(static_cast<long long>(costs.back())));
+           std::to_string(at(0.99)) + " " + std::to_string(static_cast<long long>(costs.back())) +
+           " " + std::to_string(static_cast<long long>(sum / static_cast<double>(costs.size()))));
 }
 
 // The start-up marks: every mark before the worker's first cycle.
