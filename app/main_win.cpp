@@ -20,8 +20,8 @@
 #include "ui/windows/post_event.h"
 #include "ui/windows/window.h"
 
-// Title bar, system menu and minimise box, centred on the screen.
-constexpr uint32_t kMainWindowFlags = 0xCA0001;
+constexpr uint32_t kMainWindowFlags =
+    WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WINDOW_SCREEN_CENTRED;
 constexpr int32_t kWorkerCloseWaitMs = 1000;
 
 static void StartRuntime() {

@@ -21,16 +21,9 @@ static bool ThemesPossible() {
            (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
 }
 
-static int32_t ProbeThemedControls() {
-    uint32_t commonControls = CommonControlsVersion();
-    if (!LoadRuntimeLibrary(RuntimeLibrary::Theme)) return 0;
-    auto isAppThemed = Dynamic().IsAppThemed;
-    return isAppThemed && isAppThemed() && commonControls >= 0x60000 ? 1 : 0;
-}
-
 void SystemFeaturesProbe() {
     LoadRuntimeLibrary(RuntimeLibrary::Image); // with "AlphaBlend" looked up
-    if (ThemesPossible()) gThemedForFeatures = ProbeThemedControls();
+    if (ThemesPossible()) gThemedForFeatures = ThemedControlsCheck() ? 1 : 0;
 }
 
 void SystemFeaturesEnd() {

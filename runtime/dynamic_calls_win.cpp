@@ -16,11 +16,12 @@ struct ProcedureRow {
     unsigned char offset;  // of the slot in DynamicCalls
 };
 
+constexpr ProcedureRow Row(const char* name, RuntimeLibrary library, size_t offset) {
+    return {name, static_cast<unsigned char>(library), static_cast<unsigned char>(offset)};
+}
+
 #define ROW(library, procedure)                                                                    \
-    {                                                                                              \
-#procedure, static_cast < unsigned char>(RuntimeLibrary::library),                         \
-            static_cast < unsigned char>(offsetof(DynamicCalls, procedure))                        \
-    }
+    Row(#procedure, RuntimeLibrary::library, offsetof(DynamicCalls, procedure))
 
 const ProcedureRow kProcedures[] = {
     ROW(CommonControls, DllGetVersion),
@@ -84,6 +85,14 @@ void ReleaseRuntimeLibrary(RuntimeLibrary library) {
 
 HMODULE RuntimeLibraryHandle(RuntimeLibrary library) {
     return gHandles[static_cast<int>(library)];
+}
+
+bool ThemedControlsCheck() {
+    constexpr uint32_t kVersion6 = 6 << 16;
+    uint32_t version = CommonControlsVersion();
+    if (!LoadRuntimeLibrary(RuntimeLibrary::Theme)) return false;
+    auto isAppThemed = gDynamicCalls.IsAppThemed;
+    return isAppThemed && isAppThemed() && version >= kVersion6;
 }
 
 uint32_t CommonControlsVersion() {

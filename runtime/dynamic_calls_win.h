@@ -81,6 +81,10 @@ void ReleaseRuntimeLibrary(RuntimeLibrary library);
 // The handle held, or null while the library is not loaded; never loads.
 HMODULE RuntimeLibraryHandle(RuntimeLibrary library);
 
+// The themed-controls check: "IsAppThemed" says so and the common controls
+// are version 6.0 or later. Loads the theme library on the way (and keeps it).
+bool ThemedControlsCheck();
+
 // The common-controls version, major << 16 | minor (each the low 16 bits of
 // what "DllGetVersion" reports); 1 when the library has no version entry
 // point, 0 when it cannot be loaded. Asked once: the library is loaded for

@@ -4,12 +4,12 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
 #include <objbase.h>
 
 #include <string>
 #include <vector>
 
+#include "runtime/common_controls_win.h"
 #include "runtime/cp1251.h"
 #include "runtime/platform.h"
 #include "runtime/record_list.h"
@@ -77,11 +77,7 @@ const wchar_t* Wide(const std::u16string& chars) {
 } // namespace
 
 void RequesterInit() {
-    INITCOMMONCONTROLSEX classes{};
-    classes.dwSize = sizeof(classes);
-    classes.dwICC = ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
-                    ICC_INTERNET_CLASSES; // 0xB48
-    InitCommonControlsEx(&classes);
+    LoadCommonControlClasses();
     CoInitialize(nullptr);
 }
 

@@ -192,16 +192,24 @@ bool SocketConnect(SocketHandle socket, const SocketAddress* address) {
                      AddressLength(address)) == 0;
 }
 
-// A refused connect makes the socket writable here (on Windows it shows in
-// the exception set instead), so writability counts only with no error.
-bool SocketWaitConnected(SocketHandle socket, int32_t timeoutMs) {
+// Waits up to timeoutMs (a negative time not at all) for the events; poll's
+// result, with what happened in *happened.
+static int PollOne(SocketHandle socket, short events, int32_t timeoutMs, short* happened) {
     ClearOwnError();
-    pollfd entry{Descriptor(socket), POLLOUT, 0};
+    pollfd entry{Descriptor(socket), events, 0};
     int ready;
     do
         ready = ::poll(&entry, 1, timeoutMs < 0 ? 0 : timeoutMs);
     while (ready < 0 && errno == EINTR);
-    if (ready <= 0 || !(entry.revents & POLLOUT)) return false;
+    *happened = entry.revents;
+    return ready;
+}
+
+// A refused connect makes the socket writable here (on Windows it shows in
+// the exception set instead), so writability counts only with no error.
+bool SocketWaitConnected(SocketHandle socket, int32_t timeoutMs) {
+    short happened = 0;
+    if (PollOne(socket, POLLOUT, timeoutMs, &happened) <= 0 || !(happened & POLLOUT)) return false;
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(Descriptor(socket), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
@@ -210,12 +218,8 @@ bool SocketWaitConnected(SocketHandle socket, int32_t timeoutMs) {
 }
 
 int32_t SocketWaitReadable(SocketHandle socket, int32_t timeoutMs) {
-    ClearOwnError();
-    pollfd entry{Descriptor(socket), POLLIN, 0};
-    int ready;
-    do
-        ready = ::poll(&entry, 1, timeoutMs < 0 ? 0 : timeoutMs);
-    while (ready < 0 && errno == EINTR);
+    short happened = 0;
+    int ready = PollOne(socket, POLLIN, timeoutMs, &happened);
     if (ready < 0) return -1;
     return ready > 0 ? 1 : 0;
 }

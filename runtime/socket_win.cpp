@@ -96,7 +96,7 @@ void SocketAddressIPv6(SocketAddress* out, const uint8_t address[16], uint16_t p
 bool SocketsStart() {
     if (InterlockedExchange(&gFailNextStart, 0)) return false;
     WSADATA data;
-    return WSAStartup(0x0101, &data) == 0;
+    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
 }
 
 void SocketsStop() {

@@ -18,9 +18,10 @@
 
 namespace {
 
-// WS_CHILD, WS_VISIBLE, WS_VSCROLL, WS_HSCROLL, WS_TABSTOP, ES_WANTRETURN,
-// ES_NOHIDESEL, ES_AUTOHSCROLL, ES_AUTOVSCROLL, ES_MULTILINE.
-constexpr DWORD kEditorBaseStyle = 0x503111C4;
+// No WS_GROUP, unlike the other kinds.
+constexpr DWORD kEditorBaseStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
+                                   ES_WANTRETURN | ES_NOHIDESEL | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
+                                   ES_MULTILINE;
 
 // No size, move, z-order or activation change; the frame is computed again.
 constexpr UINT kRecomputeFrame =
@@ -29,8 +30,8 @@ constexpr UINT kRedrawWithFrame = RDW_INVALIDATE | RDW_NOCHILDREN | RDW_UPDATENO
 
 constexpr WPARAM kNoTextLimit = 0x7FFFFFFF;
 
-// A WM_NOTIFY change notification.
-constexpr UINT kChangeNotification = 0x300;
+// The change notification as it comes in a WM_NOTIFY.
+constexpr UINT kChangeNotification = EN_CHANGE;
 
 struct EditorLibrary {
     GadgetKind kind;

@@ -1,7 +1,6 @@
 #include "ui/gadgets/gadget_registry.h"
 
-#include <commctrl.h>
-
+#include "runtime/common_controls_win.h"
 #include "ui/gadgets/brush_cache.h"
 #include "ui/gadgets/gadget_list.h"
 #include "ui/gadgets/gadget_store.h"
@@ -31,10 +30,6 @@ MessageResult ForwardToGadgetKind(HWND control, ObjectNumber gadget, HWND parent
     return record->kind->onParentMessage(record, parent, message, wParam, lParam);
 }
 
-// ICC_TAB_CLASSES, ICC_HOTKEY_CLASS, ICC_DATE_CLASSES, ICC_USEREX_CLASSES and
-// ICC_INTERNET_CLASSES.
-constexpr DWORD kCommonControlClasses = 0xB48;
-
 // The clean-up after the control's final message, on the thread that owns it.
 void CleanUpDestroyedGadget(GadgetRecord* record, HWND control, ObjectNumber number) {
     if (record->kind->onDestroy) record->kind->onDestroy(record);
@@ -53,8 +48,7 @@ void GadgetsInit() {
     gGadgets.defaultFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     GadgetStoreInit();
     GadgetListInit(gGadgets.defaultFont);
-    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), kCommonControlClasses};
-    InitCommonControlsEx(&classes);
+    LoadCommonControlClasses();
     GadgetTextInit();
     GadgetHooks hooks{GadgetListUse, ForwardToGadgetKind};
     SetGadgetHooks(&hooks);

@@ -116,7 +116,9 @@ void WindowsInit() {
     CurrentEventInit();
     LiveSizingInit();
     gWindows.classIcon = LoadIconW(gWindows.instance, MAKEINTRESOURCEW(1));
-    gWindows.classCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    // A system cursor by its number, no text: the A function takes the
+    // headers' IDC_ARROW as it is.
+    gWindows.classCursor = LoadCursorA(nullptr, IDC_ARROW);
 }
 
 void WindowsEnd() {
@@ -212,12 +214,8 @@ HWND FindOwnerWindow(HWND window) {
 uint32_t ThemedControlsProbe() {
     if (gWindows.commonControlsVersion) return gWindows.commonControlsVersion;
     gWindows.commonControlsVersion = CommonControlsVersion();
-    // Kept loaded for good: the gadget kinds draw with its theme functions.
-    if (LoadRuntimeLibrary(RuntimeLibrary::Theme)) {
-        if (auto isAppThemed = Dynamic().IsAppThemed)
-            gWindows.themedControls =
-                isAppThemed() && gWindows.commonControlsVersion >= 0x60000 ? 1 : 0;
-    }
+    // The theme library stays loaded: the gadget kinds draw with its functions.
+    gWindows.themedControls = ThemedControlsCheck() ? 1 : 0;
     return gWindows.commonControlsVersion;
 }
 
