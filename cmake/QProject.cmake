@@ -64,6 +64,11 @@ if(Q_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(Q_COVERAGE)
+    add_compile_options(--coverage -O0)
+    add_link_options(--coverage)
+endif()
+
 if(Q_FUZZ)
     # Coverage feedback for libFuzzer in every library the targets link.
     add_compile_options(-fsanitize=fuzzer-no-link)

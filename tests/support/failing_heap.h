@@ -1,9 +1,12 @@
 #pragma once
 // Allocation failures for tests: while a FailingHeap is in scope, the first
 // `allowed` allocations or growths of the heap succeed and every later one
-// fails. A test runs an operation with allowed = 0, 1, 2, ... so that each
-// of its allocations fails once, until the operation completes.
+// fails. FailEachAllocation runs an operation so that each of its
+// allocations fails once, in turn, until it completes.
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <string>
 
 #include "runtime/platform.h"
 
@@ -23,3 +26,27 @@ class FailingHeap {
 // Enough for any one operation of this system; a loop that gets here has
 // met an operation that never completes.
 constexpr int kMostAllocationsOfOneOperation = 32;
+
+// For allowed = 0, 1, 2, ...: prepare() with the heap working, then
+// attempt() with only `allowed` allocations of the heap let through, until
+// attempt() reports that it completed (true). After each failed attempt,
+// afterFailure(allowed) checks that the failure left no trace. Returns the
+// number of failed attempts, or -1 (and fails the test) when the operation
+// never completes.
+template <typename Prepare, typename Attempt, typename AfterFailure>
+int FailEachAllocation(PlatformHeap* heap, Prepare prepare, Attempt attempt,
+                       AfterFailure afterFailure) {
+    for (int allowed = 0; allowed < kMostAllocationsOfOneOperation; ++allowed) {
+        prepare();
+        bool completed;
+        {
+            FailingHeap failing(heap, allowed);
+            completed = attempt();
+        }
+        if (completed) return allowed;
+        SCOPED_TRACE("allocations allowed: " + std::to_string(allowed));
+        afterFailure(allowed);
+    }
+    ADD_FAILURE() << "the operation never completed";
+    return -1;
+}
