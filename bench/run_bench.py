@@ -1,14 +1,15 @@
 """Benchmarks of the program under Wine in the two-host test bed.
 
-run_bench.py --program EXE --shipped EXE --probe EXE --minimal EXE --reference EXE
+run_bench.py --program EXE --shipped EXE --driver EXE --minimal EXE --reference EXE
              --pause-bench EXE
              --prefix WINEPREFIX --work DIR --json FILE [--loader WINE] [--quick]
              [--only=send|long|unbroken|startup]
 
 Prints one table, each figure beside its goal, and writes the same as JSON.
 The program runs at 192.168.0.2 in a namespace of its own, the device side
-(bench/device.py) at 192.168.0.10; the probe (bench/probe_win.cpp) watches
-and presses the program's controls from beside it. Memory and CPU time are
+(bench/device.py) at 192.168.0.10; the automation driver of the end-to-end
+tests (tests/e2e/driver) watches and presses the program's controls from
+beside it. Memory and CPU time are
 read from Linux: under Wine each Windows process is one Linux process.
 Start-up, memory and idle CPU are set beside those of the tool an operator
 would otherwise pick (peer.py), measured the same way in the same run.
@@ -25,13 +26,12 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-import testbed  # noqa: E402
-import peer as peer_module  # noqa: E402
-from start_up import StartUp  # noqa: E402
-from window_watch import WindowWatch  # noqa: E402
+import peer as peer_module
+import testbed  # from scripts/lib, which scripts/bench puts on PYTHONPATH
+from testbed import BOX, SEND, START, STOP
+from start_up import StartUp
+from window_watch import WindowWatch
 
-START, STOP, SEND, BOX = 5, 6, 8, 11
 PAYLOAD = 100  # bytes per datagram: each adds exactly this many characters to the box
 TICK = os.sysconf("SC_CLK_TCK")
 
@@ -39,27 +39,6 @@ TICK = os.sysconf("SC_CLK_TCK")
 def percentile(values, fraction):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
-
-
-class Probe:
-    def __init__(self, bed, path):
-        self.process = bed.operator_popen([testbed.PATHS["loader"], path],
-                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.lines = testbed.Lines(self.process.stdout)
-
-    def ask(self, *words, timeout=30):
-        self.process.stdin.write((" ".join(str(w) for w in words) + "\n").encode())
-        self.process.stdin.flush()
-        answer = self.lines.get(timeout)
-        if answer is None or not answer.startswith("ok"):
-            raise RuntimeError("probe %r: %r" % (words, answer))
-        return answer.split(" ")[1:]
-
-    def close(self):
-        if self.process.poll() is None:
-            self.process.stdin.write(b"quit\n")
-            self.process.stdin.flush()
-            self.process.wait(5)
 
 
 def find_pid(marker, prefix=None):
@@ -155,13 +134,13 @@ class Bench:
 
     # --- processes -----------------------------------------------------------
 
-    def new_probe(self):
-        return Probe(self.bed, self.args.probe)
+    def new_driver(self):
+        return testbed.Driver(self.bed)
 
     def start_program(self):
         self.program = self.bed.start_program()
-        self.probe = self.new_probe()
-        self.probe.ask("find", 30000, timeout=40)
+        self.driver = self.new_driver()
+        self.driver.ok("find", 30000, timeout=40)
         self.pid = None
         deadline = time.monotonic() + 10
         while self.pid is None and time.monotonic() < deadline:
@@ -172,10 +151,10 @@ class Bench:
 
     def end_program(self):
         try:
-            self.probe.ask("close")
+            self.driver.ok("close")
             self.program.wait(5)
         finally:
-            self.probe.close()
+            self.driver.close()
             if self.program.poll() is None:
                 self.program.kill()
                 self.program.wait()
@@ -191,7 +170,7 @@ class Bench:
         return Report(sender)
 
     def press_start(self):
-        self.probe.ask("click", START)
+        self.driver.ok("click", START)
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline:
             out = subprocess.run(["ip", "netns", "exec", self.bed.operator, "ss", "-Hlun",
@@ -204,11 +183,11 @@ class Bench:
     def worker_costs(self):
         """The worker's own time per datagram (ms) in the cycles since the
         last call: count, p50, p99, longest, mean."""
-        count, p50, p99, most, mean = (int(w) for w in self.probe.ask("worker"))
+        count, p50, p99, most, mean = (int(w) for w in self.driver.ok("worker"))
         return count, p50 / 1000.0, p99 / 1000.0, most / 1000.0, mean / 1000.0
 
     def box_length(self):
-        return int(self.probe.ask("length")[0])
+        return int(self.driver.ok("length")[0])
 
     def wait_box(self, expected, quiet_seconds=1.0, limit=120):
         """Waits until the box holds expected characters, or stops growing."""
@@ -295,7 +274,7 @@ class Bench:
         before = self.box_length()
         answer = {}
         watcher = threading.Thread(target=lambda: answer.update(
-            seen=self.probe.ask("watch", PAYLOAD, count + before // PAYLOAD,
+            seen=self.driver.ok("watch", PAYLOAD, count + before // PAYLOAD,
                                 int(count / 20 * 1000 + 10000), timeout=count / 20 + 60)))
         watcher.start()
         sent = self.send_from_device(20, count).result(count / 20 + 60)
@@ -323,7 +302,7 @@ class Bench:
             # as the last frame arrived would always find the worker at the
             # same point of its 10 ms cycle.
             time.sleep(random.uniform(0.015, 0.04))
-            pressed = int(self.probe.ask("click", SEND)[0])
+            pressed = int(self.driver.ok("click", SEND)[0])
             line = lines.get(2)
             if line is None:
                 lost += 1
@@ -348,7 +327,7 @@ class Bench:
             if rate == 200:
                 # Stop while the datagrams still pour in.
                 time.sleep(seconds * 0.9)
-                taken = float(self.probe.ask("stop", 5000)[0])
+                taken = float(self.driver.ok("click-until-shown", STOP, START, 5000)[1])
                 sender.result(seconds + 30)
                 self.record("Stop at 200/s", "%.0f ms" % taken, "<= 1100 ms", taken <= 1100)
                 continue
@@ -586,7 +565,7 @@ def wine_version():
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("program", "shipped", "probe", "minimal", "reference", "pause-bench", "prefix",
+    for name in ("program", "shipped", "driver", "minimal", "reference", "pause-bench", "prefix",
                  "work", "json"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--loader", default="/usr/lib/wine/wine")
@@ -596,7 +575,8 @@ def main():
                         "start-up figures, profile, memory and idle CPU beside the peer alone")
     args = parser.parse_args()
     testbed.PATHS.update(program=os.path.abspath(args.program), prefix=os.path.abspath(args.prefix),
-                         work=os.path.abspath(args.work), loader=args.loader)
+                         work=os.path.abspath(args.work), loader=args.loader,
+                         driver=os.path.abspath(args.driver))
     os.makedirs(testbed.PATHS["work"], exist_ok=True)
     if not testbed.can_make_namespaces():
         sys.exit("the benchmarks need root to make network namespaces")

@@ -122,7 +122,7 @@ class StartUp:
         """The bench build's start-up, step by step: median of each step's
         share over the launches, and the median time at its end."""
         runs = self.bench.scaled(10, 3)
-        probe = self.bench.new_probe()
+        driver = self.bench.new_driver()
         launches = []
         try:
             for run in range(runs + 1):
@@ -133,8 +133,8 @@ class StartUp:
                 try:
                     if shown.settled is None:
                         raise RuntimeError("the bench build showed no window")
-                    probe.ask("find", 10000)
-                    marks = probe.ask("marks")
+                    driver.ok("find", 10000)
+                    marks = driver.ok("marks")
                 finally:
                     self.stop_and_settle(process)
                 with open(trace_path, errors="replace") as trace:
@@ -142,7 +142,7 @@ class StartUp:
                 if run:
                     launches.append(times)
         finally:
-            probe.close()
+            driver.close()
         rows, previous = [], 0.0
         print("  start-up profile of %s, median of %d launches (ms from the launch):" % (
             os.path.basename(self.args.program), runs), flush=True)

@@ -34,6 +34,22 @@ q_configure_and_build() {
 Q_XVFB_PID=""
 Q_WINESERVER_STARTED=""
 
+# The start of every script that builds: the packages it needs, the build
+# folder, and the clean-up of whatever the q_start_* functions start.
+q_begin() {
+    "$Q_ROOT/scripts/setup" || exit 1
+    mkdir -p "$Q_BUILD"
+    trap 'q_stop_started' EXIT
+    trap 'q_stop_started; exit 130' INT TERM
+}
+
+# Prints the script's usage (its function usage) for -h and --help; exits.
+q_help_requested() {
+    case "${1:-}" in
+        -h | --help) usage; exit 0 ;;
+    esac
+}
+
 # An Xvfb of our own on the first free display number from 90 up.
 q_start_xvfb() {
     local n=90

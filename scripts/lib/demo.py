@@ -13,9 +13,7 @@ import shutil
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-import testbed  # noqa: E402
+import testbed
 
 
 def describe(datagram):

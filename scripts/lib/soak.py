@@ -27,13 +27,11 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import shown_text  # noqa: E402
-import testbed  # noqa: E402
-import traffic  # noqa: E402
-from testbed import MemoryWatch, Session, Traffic  # noqa: E402
+import shown_text
+import testbed
+import traffic
+from testbed import BOX, START, STOP, MemoryWatch, Session, Traffic
 
-START, STOP, BOX = 5, 6, 11
 RUN_SECONDS = 20
 SHOWN_LIMIT_MS = 1100
 ANSWER_LIMIT_MS = 1500

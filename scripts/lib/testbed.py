@@ -19,8 +19,12 @@ import unittest
 
 OPERATOR_ADDRESS = "192.168.0.2"
 DEVICE_ADDRESS = "192.168.0.10"
-DISSECTOR = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
-    __file__)))), "tools", "wireshark", "q7700.lua")
+
+# The panel's controls that the tests, the benchmarks and the soak press and read.
+FIELD_IP, FIELD_PORT, START, STOP, FIELD_MESSAGE, SEND, BOX = 2, 4, 5, 6, 7, 8, 11
+FIELD_CODE1, FIELD_CODE2 = 13, 14
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DISSECTOR = os.path.join(ROOT, "tools", "wireshark", "q7700.lua")
 
 # Set by run_e2e.py from its command line.
 PATHS = {"program": None, "netfail_program": None, "driver": None, "peer": None,

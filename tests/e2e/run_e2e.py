@@ -5,8 +5,7 @@ import os
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import testbed  # noqa: E402
+import testbed  # from scripts/lib, which CTest puts on PYTHONPATH
 
 
 def main():

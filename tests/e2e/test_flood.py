@@ -16,9 +16,8 @@ import time
 import shown_text
 import testbed
 import traffic
-from testbed import MemoryWatch, Traffic
+from testbed import BOX, START, STOP, MemoryWatch, Traffic
 
-START, STOP, BOX = 5, 6, 11
 SECONDS = 10           # of each flood
 FLOOD_RATE = 1000      # datagrams per second
 FLOOD_PORTS = 10000    # distinct source ports

@@ -1,9 +1,8 @@
 """Frames as the device receives them: header, message bytes, nonces."""
 import testbed
+from testbed import FIELD_CODE1, FIELD_CODE2, FIELD_MESSAGE, SEND, START, STOP
 from testbed import Peer
 
-START, STOP, SEND = 5, 6, 8
-FIELD_MESSAGE, FIELD_CODE1, FIELD_CODE2 = 7, 13, 14
 
 
 def flag_of(nonce):

@@ -3,9 +3,8 @@ import subprocess
 import time
 
 import testbed
+from testbed import BOX, FIELD_IP, FIELD_PORT, SEND, START, STOP
 
-START, STOP, SEND, BOX = 5, 6, 8, 11
-FIELD_IP, FIELD_PORT = 2, 4
 TITLE = "Virtual Q7700-Ethernet demo"
 BUSY = "Порт %d занят. Вероятно, его использует другая программа."
 

@@ -2,10 +2,8 @@
 import os
 
 import testbed
-
-START, STOP, SEND = 5, 6, 8
-FIELD_IP, FIELD_PORT, FIELD_MESSAGE, FIELD_CODE1, FIELD_CODE2 = 2, 4, 7, 13, 14
-BOX = 11
+from testbed import (BOX, FIELD_CODE1, FIELD_CODE2, FIELD_IP, FIELD_MESSAGE, FIELD_PORT, SEND,
+                     START, STOP)
 
 # Number: (x, y, width, height, text) as the panel is laid out.
 LAYOUT = {

@@ -1,9 +1,9 @@
 """What the received box shows of the datagrams the device sends."""
 import shown_text
 import testbed
+from testbed import BOX, SEND, START, STOP
 from testbed import device_send
 
-START, STOP, SEND, BOX = 5, 6, 8, 11
 
 
 class Receiving(testbed.BedTestCase):

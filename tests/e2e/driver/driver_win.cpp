@@ -1,6 +1,7 @@
 // Automation driver: operates the program's window from beside it, as an
-// operator would, for the end-to-end tests. It reads one command per line on
-// standard input and answers each with one line: "ok ..." or "error ...".
+// operator would, for the end-to-end tests, the benchmarks and the run
+// command's demonstration. It reads one command per line on standard input
+// and answers each with one line: "ok ..." or "error ...".
 // Texts travel as hexadecimal Windows-1251 bytes, so no code page or quoting
 // question arises between the test and this driver.
 //
@@ -16,6 +17,7 @@
 //                                                             -> ok W H FACEHEX
 //   click ID                press button ID as the mouse does (refused when the
 //                           operator could not: hidden or disabled control or window)
+//                           -> ok TIME: the real-time clock of the press, in us
 //   msgbox MS               wait up to MS for a message box of the program
 //                           -> ok TITLEHEX TEXTHEX OWNED MAINENABLED
 //   msgbox-any MS           wait up to MS for a message box titled as the program,
@@ -37,11 +39,25 @@
 //                           -> ok SHOWNMS ANSWEREDMS (or error timed out ELAPSEDMS)
 //   ping MS                 -> ok 0|1: whether the main window's thread answered a
 //                           message within MS (a hung panel does not)
+//   length                  -> ok N: the received box's text length
+//   watch LEN COUNT MS      poll the received box's text length about every
+//                           millisecond until it holds COUNT * LEN characters (or MS
+//                           passed): when each block of LEN characters was first seen
+//                           (real-time clock, us) and what a poll costs
+//                           -> ok POLLS POLL_US_MEDIAN T0 T1 ... (as many as seen)
+//   worker                  the network worker's own time per received datagram
+//                           (from the start of its cycle to its pause) in the cycles
+//                           since the last "worker", from the timing marks of the
+//                           program's bench build -> ok COUNT P50_US P99_US MAX_US MEAN_US
+//   marks                   the bench build's timing marks up to the event loop, with
+//                           the counter's frequency and the driver's counter now
+//                           -> ok FREQUENCY NOW TAG=COUNTER TAG=COUNTER ...
 //   quit
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <mmsystem.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -51,12 +67,24 @@
 #include <string>
 
 #include "runtime/cp1251.h"
+#include "tests/e2e/driver/driver.h"
+
+HWND gMain;
+
+HWND Control(int id) {
+    return gMain ? GetDlgItem(gMain, id) : nullptr;
+}
+
+void Answer(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
 
 namespace {
 
 const char16_t kTitle[] = u"Virtual Q7700-Ethernet demo";
 
-HWND gMain;
 DWORD gProcessId;
 
 std::string Hex(const std::string& bytes) {
@@ -157,7 +185,7 @@ std::string BoxText(HWND box) {
 }
 
 HWND Control(const char* id) {
-    return gMain ? GetDlgItem(gMain, std::atoi(id)) : nullptr;
+    return id ? ::Control(std::atoi(id)) : nullptr;
 }
 
 // The family of the font that a DC really draws with: for a substituted
@@ -177,24 +205,14 @@ std::wstring RealizedFace(HDC dc) {
 }
 
 template <typename Test> bool WaitFor(DWORD timeoutMs, Test test) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (test()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(5);
-    }
-}
-
-void Answer(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    return ::WaitFor(timeoutMs, 5, test);
 }
 
 void Run(char* line) {
     char* command = std::strtok(line, " \r\n");
     char* arg1 = std::strtok(nullptr, " \r\n");
     char* arg2 = std::strtok(nullptr, " \r\n");
+    char* arg3 = std::strtok(nullptr, " \r\n");
     if (!command) return Answer("error empty");
     std::string name = command;
 
@@ -271,6 +289,7 @@ void Run(char* line) {
         return Answer("ok");
     }
     if (!gMain || !IsWindow(gMain)) return Answer("error no window");
+    if (RunTimingCommand(name, arg1, arg2, arg3)) return;
 
     if (name == "activate") {
         SetForegroundWindow(gMain);
@@ -359,7 +378,6 @@ void Run(char* line) {
                       Hex(Utf16ToCp1251(std::u16string(face.begin(), face.end()))));
     }
     if (name == "click-until-shown") {
-        char* arg3 = std::strtok(nullptr, " \r\n");
         HWND other = arg2 ? Control(arg2) : nullptr;
         if (!other) return Answer("error no control");
         if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
@@ -394,8 +412,9 @@ void Run(char* line) {
         if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
             return Answer("error not clickable");
         // The button presses itself and sends its own click notification.
+        long long time = NowUs();
         PostMessageW(control, BM_CLICK, 0, 0);
-        return Answer("ok");
+        return Answer("ok " + std::to_string(time));
     }
     Answer("error unknown command");
 }
@@ -405,6 +424,7 @@ void Run(char* line) {
 int main() {
     // Plain "\n" line ends, whatever the console would make of them.
     _setmode(_fileno(stdout), _O_BINARY);
+    timeBeginPeriod(1); // Sleep(1) polls at 1 ms, not at the default tick
     char line[200000];
     while (std::fgets(line, sizeof line, stdin))
         Run(line);
