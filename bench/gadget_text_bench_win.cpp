@@ -1,12 +1,13 @@
-// What one received datagram costs the received box, empty and with 4 MB of
-// text in it: the network worker's read-join-set of the read-only editor
-// (GadgetGetText, join, GadgetSetText from its own thread while the main
-// thread waits for events), and the process's private bytes beside the text.
+// What one received payload costs the received box, the way the program
+// shows it: the network worker appends it with GadgetAppendText from its own
+// thread and pauses 10 ms, while the main thread waits for events and paints.
+// Measured for lines of 100 characters with the box empty and holding 4 MB,
+// and for payloads without a line break (the box one growing paragraph) at
+// several lengths. For each: the worker's wait per append, and the time the
+// box's own procedure takes per append, split into the insertion (the
+// messages of the append) and the repaints.
 //
-//   gadget_text_bench [datagrams per phase] [megabytes] [unpaced]
-//
-// Paced (the default), the worker pauses 10 ms after each datagram as the
-// program does, so the main thread paints the box in between.
+//   gadget_text_bench [appends per phase] [paragraph KB: that phase alone]
 #include <windows.h>
 
 #include <algorithm>
@@ -35,152 +36,124 @@ double NowMs() {
     return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Committed private memory of the process, counted region by region (what
-// the system reports as private bytes, which Wine leaves at 0).
-double PrivateMegabytes() {
-    size_t committed = 0;
-    MEMORY_BASIC_INFORMATION region;
-    for (const char* address = nullptr;
-         VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
-         address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
-            committed += region.RegionSize;
-        if (region.RegionSize == 0) break;
+// The box's messages, timed in front of its procedure: its paints, and the
+// rest, which while appends stream are the append's own messages.
+struct BoxTimes {
+    WNDPROC next;
+    double paintMs;
+    double otherMs;
+    int paints;
+    int depth; // messages the procedure sends itself count in their caller
+};
+BoxTimes gBox;
+
+LRESULT CALLBACK TimeBox(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    double start = NowMs();
+    ++gBox.depth;
+    LRESULT result = CallWindowProcW(gBox.next, control, message, wParam, lParam);
+    if (--gBox.depth == 0) {
+        bool paint = message == WM_PAINT || message == WM_NCPAINT;
+        (paint ? gBox.paintMs : gBox.otherMs) += NowMs() - start;
+        gBox.paints += message == WM_PAINT;
     }
-    return static_cast<double>(committed) / (1024.0 * 1024.0);
+    return result;
 }
 
 struct Phase {
-    int datagrams;
-    bool paced;
-    std::vector<double> costs; // ms per datagram, as the worker sees it
+    int appends;
+    bool lines;                // 100-character lines; else payloads without a line break
+    std::vector<double> waits; // ms the worker waited per append
     std::atomic<bool> done;
 };
 
 Phase* gPhase;
 
-double Median(std::vector<double> costs) {
-    std::sort(costs.begin(), costs.end());
-    return costs[costs.size() / 2];
+Text Payload(int i, bool line) {
+    Text text = std::to_string(i) + ":";
+    text += Text(98 - text.size(), static_cast<char>('a' + i % 26));
+    return line ? text + "\r\n" : text + "xy";
 }
 
 uint32_t Worker(intptr_t) {
     Phase& phase = *gPhase;
-    for (int i = 0; i < phase.datagrams; ++i) {
-        Text payload = "datagram " + std::to_string(i) + "\n\r";
+    for (int i = 0; i < phase.appends; ++i) {
+        Text payload = Payload(i, phase.lines);
         double start = NowMs();
-        GadgetSetText(kBox, GadgetGetText(kBox) + payload);
-        phase.costs.push_back(NowMs() - start);
-        if (phase.paced) PauseMs(10);
+        GadgetAppendText(kBox, payload);
+        phase.waits.push_back(NowMs() - start);
+        PauseMs(10);
     }
     phase.done = true;
     PostMessageW(WindowHandle(0), WM_NULL, 0, 0);
     return 0;
 }
 
-void Run(const char* name, Phase& phase) {
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void Run(const char* name, int appends, bool lines) {
+    Phase phase{appends, lines, {}, {false}};
     gPhase = &phase;
+    gBox.paintMs = gBox.otherMs = 0;
+    gBox.paints = 0;
     int32_t worker = StartThread(Worker, 0);
     while (!phase.done)
         EventWaitForever();
     WaitForThread(worker, -1);
-    std::vector<double> costs = phase.costs;
-    std::sort(costs.begin(), costs.end());
-    double total = 0;
-    for (double c : costs)
-        total += c;
-    std::printf("%-8s datagrams %d  mean %.3f ms  median %.3f ms  p90 %.3f ms  max %.3f ms\n", name,
-                phase.datagrams, total / costs.size(), costs[costs.size() / 2],
-                costs[costs.size() * 9 / 10], costs.back());
+    while (EventWait(100)) { // the last repaint
+    }
+    std::printf("%-26s worker waits %8.3f ms (p50); the box per append: insertion %8.3f ms, "
+                "repaints %7.3f ms (%d repaints, %.1f ms each)\n",
+                name, Median(phase.waits), gBox.otherMs / appends, gBox.paintMs / appends,
+                gBox.paints, gBox.paints ? gBox.paintMs / gBox.paints : 0.0);
+    std::fflush(stdout);
 }
 
-// The same datagrams handled on the main thread alone (no carrying over, no
-// painting in between), with the read, the join and the set apart.
-void MeasureOnTheMainThread(const char* name) {
-    std::vector<double> costs, reads, sets;
-    for (int i = 0; i < 50; ++i) {
-        double start = NowMs();
-        Text joined = GadgetGetText(kBox);
-        double read = NowMs();
-        joined += "main " + std::to_string(i) + "\n\r";
-        double join = NowMs();
-        GadgetSetText(kBox, joined);
-        double end = NowMs();
-        costs.push_back(end - start);
-        reads.push_back(read - start);
-        sets.push_back(end - join);
+void Fill(size_t bytes, bool lines) {
+    Text text;
+    text.reserve(bytes);
+    for (int i = 0; text.size() + 100 <= bytes; ++i)
+        text += Payload(i, lines);
+    GadgetSetText(kBox, text);
+    while (EventWait(0)) {
     }
-    std::printf("%-8s main thread alone: median %.3f ms (read %.3f, set %.3f)\n", name,
-                Median(costs), Median(reads), Median(sets));
 }
 
-// What a text of that size costs to make and free here, whoever makes it:
-// fresh memory, each page faulted in on first touch.
-void MeasureFreshText(size_t size) {
-    std::vector<double> costs;
-    for (int i = 0; i < 20; ++i) {
-        double start = NowMs();
-        Text fresh(size, 'q');
-        costs.push_back(NowMs() - start);
-    }
-    std::printf("a fresh text of %zu bytes, made and freed: median %.3f ms\n", size, Median(costs));
+void Paragraph(size_t kb, int appends) {
+    GadgetSetText(kBox, "");
+    if (kb) Fill(kb << 10, false);
+    std::string name = "one paragraph of " + std::to_string(kb) + " KB";
+    Run(name.c_str(), appends, false);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    int datagrams = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    int megabytes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
-    bool paced = !(argc > 3 && std::string(argv[3]) == "unpaced");
-
+    int appends = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
     ProgramHeapCreate();
     PostEventInit();
     WindowsInit();
     GadgetsInit();
     ThreadsInit();
-    WindowOpen(0, 0, 0, 300, 250, "bench", 0xCA0001, nullptr);
-    GadgetCreateEditor(kBox, 10, 135, 280, 100, EDITOR_READ_ONLY);
+    WindowOpen(0, 0, 0, 300, 250, "bench", WS_CAPTION | WINDOW_SCREEN_CENTRED, nullptr);
+    HWND box =
+        reinterpret_cast<HWND>(GadgetCreateEditor(kBox, 10, 135, 280, 100, EDITOR_READ_ONLY));
+    gBox.next = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimeBox)));
     while (EventWait(0)) {
     }
 
-    std::printf("private bytes at start: %.1f MB\n", PrivateMegabytes());
-    Phase empty{datagrams, paced, {}, {false}};
+    if (argc > 2) {
+        Paragraph(static_cast<size_t>(std::atoi(argv[2])), appends);
+        return 0;
+    }
     GadgetSetText(kBox, "");
-    Run("empty", empty);
-    MeasureOnTheMainThread("empty");
-    double emptyPrivate = PrivateMegabytes();
-
-    // Lines of 1000 characters: the rich-text control lays out a whole text
-    // in time that grows with its paragraphs, so few long ones fill it fast.
-    Text text;
-    text.reserve(static_cast<size_t>(megabytes) << 20);
-    while (text.size() + 1000 <= (static_cast<size_t>(megabytes) << 20))
-        text += Text(998, 'f') + "\r\n";
-    double start = NowMs();
-    GadgetSetText(kBox, text);
-    std::printf("filled with %zu bytes in %.0f ms\n", text.size(), NowMs() - start);
-    while (EventWait(0)) {
-    }
-    double filledPrivate = PrivateMegabytes();
-    start = NowMs();
-    Text read = GadgetGetText(kBox); // the first read after a whole replacement
-    std::printf("first read of the full box: %.1f ms\n", NowMs() - start);
-    read.clear();
-    read.shrink_to_fit();
-    while (EventWait(0)) {
-    }
-    double mirroredPrivate = PrivateMegabytes();
-
-    Phase full{datagrams, paced, {}, {false}};
-    Run("full", full);
-    MeasureOnTheMainThread("full");
-    MeasureFreshText(text.size());
-    double afterPrivate = PrivateMegabytes();
-
-    std::printf("median full / empty: %.2f\n", Median(full.costs) / Median(empty.costs));
-    std::printf("private bytes: after the empty phase %.1f MB, filled %.1f MB, read once %.1f MB,"
-                " after the full phase %.1f MB (text %.1f MB)\n",
-                emptyPrivate, filledPrivate, mirroredPrivate, afterPrivate,
-                static_cast<double>(text.size()) / (1024.0 * 1024.0));
+    Run("lines, box empty", appends, true);
+    Fill(size_t{4} << 20, true);
+    Run("lines, box holding 4 MB", appends, true);
+    for (size_t kb : {0, 16, 64, 128, 256})
+        Paragraph(kb, appends / 3);
     return 0;
 }
