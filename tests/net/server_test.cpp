@@ -1,5 +1,7 @@
-// Opening and closing numbered servers, and the order of their events.
-#include "net/server.h"
+// The network library's start and end, numbered servers, and the opens of
+// servers and connections that are refused.
+#include <functional>
+
 #include "tests/net/net_test_support.h"
 
 #ifndef _WIN32
@@ -10,123 +12,146 @@ namespace {
 
 using ServerRegistry = NetworkTest;
 
-TEST_F(ServerRegistry, PortsOutsideTheRangeOpenNothing) {
-    EXPECT_EQ(OpenServer(0, 65536, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(0, -1, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(1, 65536, NetModeTcp), 0);
-    EXPECT_EQ(Server(0), nullptr);
-    EXPECT_EQ(Server(1), nullptr);
-}
-
-TEST_F(ServerRegistry, NumberedServerReturnsItsSocketAndDynamicOneItsRecord) {
-    intptr_t socket = OpenServer(3, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(socket, 0);
-    EXPECT_EQ(Server(3)->socket, socket);
-    EXPECT_EQ(Server(3)->socketType, NetModeUdp);
-    EXPECT_EQ(Server(3)->ipv6, 0);
-
-    intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeTcp, "127.0.0.1");
-    ASSERT_NE(dynamic, 0);
-    auto* record = static_cast<ServerRecord*>(FindObject(Network()->servers, dynamic));
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(record), dynamic);
-    EXPECT_EQ(record->socketType, NetModeTcp);
-    EXPECT_GT(ServerLocalPort(dynamic), 0);
-}
-
-TEST_F(ServerRegistry, ModeZeroIsAStreamServerAndUnknownModesFail) {
-    ASSERT_NE(OpenServer(0, 0, 0, "127.0.0.1"), 0);
-    EXPECT_EQ(Server(0)->socketType, NetModeTcp);
-    EXPECT_EQ(OpenServer(1, 0, 3, "127.0.0.1"), 0); // would be a raw socket
-    EXPECT_EQ(Server(1), nullptr);
-}
-
-TEST_F(ServerRegistry, PortTakenByAnotherSocketOpensNothing) {
-    SocketHandle holder = OpenLoopbackUdp();
-    auto port = SocketLocalPort(holder);
-    EXPECT_EQ(OpenServer(0, port, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(0, port, NetModeUdp, "127.0.0.1"), 0);
-    EXPECT_EQ(Server(0), nullptr);
-    SocketClose(holder);
-    EXPECT_NE(OpenServer(0, port, NetModeUdp, "127.0.0.1"), 0);
-}
-
-TEST_F(ServerRegistry, ReusingANumberClosesTheOldServerEvenWhenTheNewOneFails) {
+// Stop closes every server and may come twice. Without sockets a start
+// reports 0 but makes the state all the same, so that later calls fail one
+// by one.
+TEST_F(ServerRegistry, StopClosesEveryServerAndAStartWithoutSocketsReportsZero) {
+    EXPECT_EQ(Network()->newerResolver, 1);
     ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
-    auto port = ServerLocalPort(0);
-    EXPECT_EQ(OpenServer(0, 70000, NetModeUdp), 0);
-    EXPECT_EQ(Server(0), nullptr);
-    // The old socket is gone: its port can be bound again.
-    SocketHandle again = OpenLoopbackUdp(static_cast<uint16_t>(port));
+    auto port = static_cast<uint16_t>(ServerLocalPort(0));
+    StopNetwork();
+    StopNetwork();
+    EXPECT_EQ(Network()->servers, nullptr);
+    EXPECT_EQ(LiveBytes(), 0u);
+    SocketsFailNextStart();
+    EXPECT_EQ(StartNetwork(), 0);
+    EXPECT_NE(Network()->servers, nullptr);
+    EXPECT_EQ(OpenServer(0, 0, NetModeUdp), 0);
+    EXPECT_EQ(OpenConnection("127.0.0.1", 2048, NetModeUdp), nullptr);
+    EXPECT_EQ(PollServerEvents(), NetEventNone);
+    StopNetwork();
+    ASSERT_EQ(StartNetwork(), 1);
+    SocketHandle again = OpenLoopbackUdp(port); // the first server's port is free
     EXPECT_NE(again, NoSocket);
     SocketClose(again);
 }
 
-TEST_F(ServerRegistry, FailedDynamicServerGivesBackItsRecord) {
-    size_t before = LiveBytes();
-    EXPECT_EQ(OpenServer(DynamicNumber, 65536, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(DynamicNumber, 0, NetModeUdp, "not an address"), 0);
-    EXPECT_EQ(LiveBytes(), before);
+#ifdef _WIN32
+// A library that is there but lacks the functions leaves the resolver out.
+TEST(SocketResolver, LibraryWithoutTheFunctionsLeavesTheResolverOut) {
+    EXPECT_FALSE(SocketResolverLoad("kernel32.dll"));
+    EXPECT_FALSE(SocketResolverAvailable());
+    EXPECT_FALSE(SocketResolverLoad("no-such-library.dll"));
+    EXPECT_TRUE(SocketResolverLoad("ws2_32.dll"));
+    EXPECT_TRUE(SocketResolverAvailable());
+    SocketResolverUnload();
+    EXPECT_FALSE(SocketResolverAvailable());
 }
+#endif
 
-TEST_F(ServerRegistry, UnparsableBindAddressOpensNothing) {
-    EXPECT_EQ(OpenServer(0, 0, NetModeUdp, "not an address"), 0);
-    EXPECT_EQ(OpenServer(0, 0, NetModeTcp, "300.1.1.1"), 0);
-    EXPECT_EQ(Server(0), nullptr);
-}
-
-TEST_F(ServerRegistry, CloseServerMinusOneClosesEveryServer) {
-    ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
-    ASSERT_NE(OpenServer(7, 0, NetModeTcp, "127.0.0.1"), 0);
-    intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(dynamic, 0);
-    CloseServer(-1);
-    EXPECT_EQ(Server(0), nullptr);
-    EXPECT_EQ(Server(7), nullptr);
-    EXPECT_EQ(FindObject(Network()->servers, dynamic), nullptr);
-    EXPECT_EQ(PollServerEvents(), NetEventNone);
-}
-
-TEST_F(ServerRegistry, ClosingANumberWithoutAServerChangesNothing) {
-    ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
-    CloseServer(5);
-    CloseServer(1);
-    CloseServer(123456);
-    EXPECT_NE(Server(2), nullptr);
-}
-
+// A numbered server gives its socket, a dynamic one its record's address.
+// Events come one per poll, numbered servers in ascending order first.
 TEST_F(ServerRegistry, EventsComeInAscendingNumbersThenDynamicServersOnePerPoll) {
-    ASSERT_NE(OpenServer(5, 0, NetModeUdp, "127.0.0.1"), 0);
+    intptr_t socket = OpenServer(5, 0, NetModeUdp, "127.0.0.1");
+    ASSERT_NE(socket, 0);
+    EXPECT_EQ(Server(5)->socket, socket);
     intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
     ASSERT_NE(dynamic, 0);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(Server(dynamic)), dynamic);
     ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
     SocketHandle sender = OpenLoopbackUdp();
-    // Sent in the opposite order; each server holds one datagram.
-    for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) {
+    for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) { // the opposite order
         ASSERT_EQ(SendBytes(sender, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
-        ASSERT_EQ(
-            SocketWaitReadable(
-                static_cast<ServerRecord*>(FindObject(Network()->servers, number))->socket, 3000),
-            1);
+        ASSERT_EQ(SocketWaitReadable(Server(number)->socket, 3000), 1);
     }
     for (ObjectNumber number : {intptr_t{2}, intptr_t{5}, dynamic}) {
         ASSERT_EQ(PollServerEvents(), NetEventData);
-        EXPECT_EQ(LastEventClient()->owner, FindObject(Network()->servers, number)) << number;
+        EXPECT_EQ(LastEventClient()->owner, Server(number)) << number;
     }
     EXPECT_EQ(PollServerEvents(), NetEventNone);
     SocketClose(sender);
 }
 
-TEST_F(ServerRegistry, AServerLeftOpenIsClosedByStopNetwork) {
+// A number given again closes its server even when the new one fails;
+// closing -1 closes every server, other numbers only their own.
+TEST_F(ServerRegistry, ClosingAServerFreesItsPort) {
     ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
     auto port = static_cast<uint16_t>(ServerLocalPort(0));
-    StopNetwork();
-    EXPECT_EQ(Network()->servers, nullptr);
-    EXPECT_EQ(LiveBytes(), 0u);
-    ASSERT_EQ(StartNetwork(), 1);
+    EXPECT_EQ(OpenServer(0, 70000, NetModeUdp), 0);
+    EXPECT_EQ(Server(0), nullptr);
     SocketHandle again = OpenLoopbackUdp(port);
     EXPECT_NE(again, NoSocket);
     SocketClose(again);
+    ASSERT_NE(OpenServer(7, 0, NetModeTcp, "127.0.0.1"), 0);
+    intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
+    for (ObjectNumber number : {0, 1, 123456})
+        CloseServer(number);
+    EXPECT_NE(Server(7), nullptr);
+    CloseServer(-1);
+    EXPECT_EQ(Server(7), nullptr);
+    EXPECT_EQ(Server(dynamic), nullptr);
+}
+
+// Every refused open returns its failure value at once (a refused connect
+// does not wait out its time-out) and leaves nothing behind: no server, no
+// socket, no heap bytes.
+TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
+    SocketHandle holder = OpenLoopbackUdp();
+    int32_t taken = SocketLocalPort(holder);
+    uint16_t closed = UnusedUdpPort();
+    ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0); // number 0's record stays from here
+    CloseServer(0);
+    auto server = [](int32_t port, int32_t mode, const char* bind, ObjectNumber number = 0) {
+        return [=] { return OpenServer(number, port, mode, bind); };
+    };
+    auto connection = [](const char* host, int32_t port, int32_t mode, int32_t timeout = 0,
+                         const char* local = nullptr) {
+        return [=] {
+            return reinterpret_cast<intptr_t>(
+                OpenConnectionEx(host, port, mode, timeout, local, 0));
+        };
+    };
+    const struct {
+        const char* what;
+        std::function<intptr_t()> open;
+    } cases[] = {
+        {"server port past 65535", server(65536, NetModeUdp, nullptr)},
+        {"negative server port", server(-1, NetModeTcp, nullptr)},
+        {"server mode 3 (a raw socket)", server(0, 3, "127.0.0.1")},
+        {"unparsable bind address", server(0, NetModeUdp, "not an address")},
+        {"bind address out of range", server(0, NetModeTcp, "300.1.1.1")},
+        {"taken port", server(taken, NetModeUdp, nullptr)},
+        {"dynamic server", server(0, NetModeUdp, "bad", DynamicNumber)},
+        {"IPv6 server on a name that does not resolve",
+         server(0, NetModeTcp | NetFlagIPv6, "no such host!")},
+        // A character no host name may hold fails inside the lookup, without
+        // asking any name server.
+        {"host that does not resolve", connection("no such host!", 2048, NetModeTcp)},
+        {"broadcast host", connection("255.255.255.255", 2048, NetModeUdp)},
+        {"empty host", connection("", 2048, NetModeUdp)},
+        {"no host", connection(nullptr, 2048, NetModeUdp)},
+        {"connection mode 3", connection("127.0.0.1", 2048, 3)},
+        {"IPv6 datagram connection", connection("::1", 2048, NetModeUdp | NetFlagIPv6)},
+        {"stream to a closed port", connection("127.0.0.1", closed, NetModeTcp)},
+        {"stream to a closed port, time-out", connection("127.0.0.1", closed, NetModeTcp, 5000)},
+        {"unparsable local address", connection("127.0.0.1", closed, NetModeTcp, 0, "bad")},
+    };
+    SocketLookupIPv4("no such host!"); // whatever the resolver keeps open, it keeps from here
+    size_t bytes = LiveBytes();
+    int descriptors = OpenDescriptors();
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.what);
+        auto start = Clock::now();
+        EXPECT_EQ(refused.open(), 0);
+        EXPECT_LT(MillisecondsSince(start), 4000);
+        EXPECT_EQ(Server(0), nullptr);
+        EXPECT_EQ(LiveBytes(), bytes);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+    }
+    Network()->newerResolver = 0; // without it every IPv6 open fails
+    EXPECT_EQ(OpenServer(0, 0, NetModeTcp | NetFlagIPv6, "::1"), 0);
+    EXPECT_EQ(OpenConnection("::1", 2048, NetModeTcp | NetFlagIPv6), nullptr);
+    SocketClose(holder);
 }
 
 #ifndef _WIN32
@@ -135,13 +160,10 @@ TEST_F(ServerRegistry, AServerLeftOpenIsClosedByStopNetwork) {
 TEST_F(ServerRegistry, ServerOnDescriptorZeroStillCountsAsOpen) {
     int saved = dup(0);
     close(0);
-    intptr_t socket = OpenServer(0, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_EQ(socket, 1) << "expected descriptor 0, whose handle is 1";
-    ASSERT_NE(Server(0), nullptr);
+    EXPECT_EQ(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 1) << "descriptor 0, whose handle is 1";
     SocketHandle sender = OpenLoopbackUdp();
-    ASSERT_EQ(SendBytes(sender, "zero", static_cast<uint16_t>(ServerLocalPort(0))), 4);
+    EXPECT_EQ(SendBytes(sender, "zero", static_cast<uint16_t>(ServerLocalPort(0))), 4);
     EXPECT_EQ(WaitForEvent(), NetEventData);
-    EXPECT_EQ(ReadAll(LastEventClient()), "zero");
     SocketClose(sender);
     CloseServer(0);
     dup2(saved, 0);
