@@ -5,7 +5,10 @@
 
 namespace {
 
-// Two senders, from their first datagram to their client's close.
+// Two senders, from their first datagram to their client's close. The
+// second is a connection of the library's, which sends from a port that
+// the system picks at the first send, to a port of which only the low 16
+// bits count.
 TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     EXPECT_EQ(LastEventClient(), nullptr);
     ASSERT_EQ(SendAndPoll("one"), NetEventData);
@@ -15,10 +18,12 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     EXPECT_EQ(first->owner, Server(0));
     ASSERT_EQ(SendAndPoll("two"), NetEventData);
     EXPECT_EQ(LastEventClient(), first);
-    SocketHandle other = OpenLoopbackUdp();
-    ASSERT_EQ(SendAndPoll("three", other), NetEventData);
+    ConnectionRecord* other = OpenConnection("127.0.0.1", port_ + 65536, NetModeUdp);
+    EXPECT_LE(SocketLocalPort(other->sendSocket), 0); // 0, or (Windows) no name yet
+    ASSERT_EQ(SendData(other, "three", 5), 5);
+    ASSERT_EQ(WaitForEvent(), NetEventData);
     ConnectionRecord* second = LastEventClient();
-    EXPECT_NE(second, first);
+    EXPECT_EQ(second->datagramPort, SocketLocalPort(other->sendSocket));
     EXPECT_EQ(ListFirst(&Server(0)->clients), second); // the newest in front
     EXPECT_EQ(ReadAll(first), "onetwo");               // joined, in arrival order
     EXPECT_EQ(PollServerEvents(), NetEventNone);
@@ -26,7 +31,6 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     // Calls without a connection or with bad lengths change nothing.
     char buffer[16];
     EXPECT_EQ(ReceiveData(second, buffer, 0), 0);
-    EXPECT_EQ(ReceiveData(second, nullptr, 8), 0);
     EXPECT_EQ(ReceiveData(nullptr, buffer, 8), 0);
     EXPECT_EQ(SendData(nullptr, "x", 1), -1);
     EXPECT_EQ(SendData(first, "x", -1), -1);
@@ -44,15 +48,14 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     EXPECT_EQ(Server(0)->datagramClients.count, 1);
     ASSERT_EQ(SendAndPoll("again"), NetEventData);
     EXPECT_EQ(ReadAll(LastEventClient()), "again");
-    EXPECT_EQ(ReadAll(second), "three");
+    CloseConnection(other);
     CloseServer(0); // with the unread bytes of its clients
     EXPECT_EQ(LiveBytes(), openServerBytes_);
-    SocketClose(other);
 }
 
 // Up to the buffer's 2048 bytes a datagram arrives whole (read here in
 // pieces of 700); an empty or a longer one raises no event and leaves
-// nothing, not even its first 2048 bytes.
+// nothing, not even its first 2048 bytes, in the socket or the client.
 TEST_F(DatagramServerTest, DatagramsUpToTheBufferSizeArriveWholeAndOthersNotAtAll) {
     const struct {
         size_t size;
@@ -64,7 +67,7 @@ TEST_F(DatagramServerTest, DatagramsUpToTheBufferSizeArriveWholeAndOthersNotAtAl
         SCOPED_TRACE(c.size);
         std::string datagram = Pattern(c.size, c.size);
         ASSERT_EQ(SendAndPoll(datagram), c.event);
-        if (c.event == NetEventData) EXPECT_EQ(ReadAll(LastEventClient(), 700), datagram);
+        EXPECT_EQ(ReadAll(LastEventClient(), 700), c.event == NetEventData ? datagram : "");
         EXPECT_EQ(SocketWaitReadable(Server(0)->socket, 0), 0);
     }
 }
@@ -97,31 +100,6 @@ TEST_F(DatagramServerTest, SenderThatOutrunsItsReaderIsHeldToTheBound) {
     EXPECT_EQ(SendAndPoll("1"), NetEventNone); // one byte too many
     EXPECT_EQ(ReadAll(LastEventClient()), kept.substr(read) + rest);
     EXPECT_EQ(SendAndPoll("2"), NetEventData); // read out, the sender is served again
-}
-
-// Each of the program's frames comes from a new port that the system picks
-// at the first send: senders that send once each must not leave a record
-// each behind. Every other one is opened with 65536 added to the port, of
-// which only the low 16 bits count.
-TEST_F(DatagramServerTest, SendersOnDistinctPortsKeepTheClientsBounded) {
-    size_t liveBytesAtBound = 0;
-    for (int i = 0; i < MaxDatagramClients + 40; ++i) {
-        ConnectionRecord* connection =
-            OpenConnection("127.0.0.1", port_ + (i % 2) * 65536, NetModeUdp);
-        ASSERT_NE(connection, nullptr);
-        EXPECT_LE(SocketLocalPort(connection->sendSocket), 0); // 0, or (Windows) no name
-        std::string datagram = "sender " + std::to_string(i);
-        auto size = static_cast<int32_t>(datagram.size());
-        ASSERT_EQ(SendData(connection, datagram.data(), size), size);
-        ASSERT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
-        ASSERT_EQ(PollServerEvents(), NetEventData) << i;
-        EXPECT_EQ(LastEventClient()->datagramPort, SocketLocalPort(connection->sendSocket));
-        EXPECT_EQ(ReadAll(LastEventClient()), datagram);
-        CloseConnection(connection);
-        if (i == MaxDatagramClients + 10) liveBytesAtBound = LiveBytes();
-    }
-    EXPECT_EQ(Server(0)->datagramClients.count, MaxDatagramClients);
-    EXPECT_EQ(LiveBytes(), liveBytesAtBound); // nothing grows past the bound
 }
 
 // The program's own case, a device with nobody listening, kept on this

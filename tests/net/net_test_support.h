@@ -21,10 +21,6 @@
 
 using Clock = std::chrono::steady_clock;
 
-inline int64_t MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 inline uint32_t Loopback() {
     return SocketParseIPv4("127.0.0.1");
 }
@@ -48,6 +44,13 @@ inline uint16_t UnusedUdpPort() {
     return port;
 }
 
+// No socket holds the port: one of the test's own can take it.
+inline bool PortIsFree(uint16_t port) {
+    SocketHandle socket = OpenLoopbackUdp(port);
+    SocketClose(socket);
+    return socket != NoSocket;
+}
+
 inline int32_t SendBytes(SocketHandle socket, const std::string& bytes, uint16_t port) {
     return SocketSendTo(socket, bytes.data(), static_cast<int32_t>(bytes.size()), Loopback(), port);
 }
@@ -63,9 +66,9 @@ inline std::string Pattern(size_t size, size_t seed = 0) {
 
 // Polls until an event comes or the time runs out (then NetEventNone).
 inline int32_t WaitForEvent(int32_t timeoutMs = 3000) {
-    auto start = Clock::now();
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int32_t event;
-    while ((event = PollServerEvents()) == NetEventNone && MillisecondsSince(start) < timeoutMs)
+    while ((event = PollServerEvents()) == NetEventNone && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return event;
 }
@@ -119,7 +122,7 @@ template <int32_t Mode> class ServerTest : public NetworkTest {
         ASSERT_NE(OpenServer(0, 0, Mode, "127.0.0.1"), 0);
         port_ = static_cast<uint16_t>(ServerLocalPort(0));
         openServerBytes_ = LiveBytes();
-        ASSERT_NE(sender_ = OpenLoopbackUdp(), NoSocket);
+        sender_ = OpenLoopbackUdp();
     }
     void TearDown() override {
         SocketClose(sender_);

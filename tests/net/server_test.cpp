@@ -1,8 +1,8 @@
-// The network library's start and end, numbered servers, and the opens of
-// servers and connections that are refused.
-#include <functional>
-
+// The network library's start and end, numbered servers, the opens of
+// servers and connections that are refused, and the sockets layer's
+// reasons for a refusal.
 #include "tests/net/net_test_support.h"
+#include "tests/support/failing_heap.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -12,42 +12,36 @@ namespace {
 
 using ServerRegistry = NetworkTest;
 
-// Stop closes every server and may come twice. Without sockets a start
-// reports 0 but makes the state all the same, so that later calls fail one
-// by one.
-TEST_F(ServerRegistry, StopClosesEveryServerAndAStartWithoutSocketsReportsZero) {
+// Without the heap for the registry, or without sockets, a start reports 0;
+// without sockets the state is made all the same, so that later calls fail
+// one by one. A stop closes every server, and may come twice.
+TEST_F(ServerRegistry, StartWithoutHeapOrSocketsReportsZeroAndStopClosesEveryServer) {
+    StopNetwork();
+    FailEachAllocation(
+        ProgramHeap(), [] {}, [] { return StartNetwork() == 1; },
+        [&](int) {
+            EXPECT_EQ(Network()->servers, nullptr);
+            EXPECT_EQ(OpenServer(0, 0, NetModeUdp), 0);
+            EXPECT_EQ(PollServerEvents(), NetEventNone);
+            CloseServer(DynamicNumber);
+            StopNetwork();
+            EXPECT_EQ(LiveBytes(), 0u);
+        });
     EXPECT_EQ(Network()->newerResolver, 1);
     ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
     auto port = static_cast<uint16_t>(ServerLocalPort(0));
     StopNetwork();
     StopNetwork();
-    EXPECT_EQ(Network()->servers, nullptr);
     EXPECT_EQ(LiveBytes(), 0u);
     SocketsFailNextStart();
     EXPECT_EQ(StartNetwork(), 0);
-    EXPECT_NE(Network()->servers, nullptr);
     EXPECT_EQ(OpenServer(0, 0, NetModeUdp), 0);
     EXPECT_EQ(OpenConnection("127.0.0.1", 2048, NetModeUdp), nullptr);
     EXPECT_EQ(PollServerEvents(), NetEventNone);
     StopNetwork();
     ASSERT_EQ(StartNetwork(), 1);
-    SocketHandle again = OpenLoopbackUdp(port); // the first server's port is free
-    EXPECT_NE(again, NoSocket);
-    SocketClose(again);
+    EXPECT_TRUE(PortIsFree(port));
 }
-
-#ifdef _WIN32
-// A library that is there but lacks the functions leaves the resolver out.
-TEST(SocketResolver, LibraryWithoutTheFunctionsLeavesTheResolverOut) {
-    EXPECT_FALSE(SocketResolverLoad("kernel32.dll"));
-    EXPECT_FALSE(SocketResolverAvailable());
-    EXPECT_FALSE(SocketResolverLoad("no-such-library.dll"));
-    EXPECT_TRUE(SocketResolverLoad("ws2_32.dll"));
-    EXPECT_TRUE(SocketResolverAvailable());
-    SocketResolverUnload();
-    EXPECT_FALSE(SocketResolverAvailable());
-}
-#endif
 
 // A numbered server gives its socket, a dynamic one its record's address.
 // Events come one per poll, numbered servers in ascending order first.
@@ -78,10 +72,7 @@ TEST_F(ServerRegistry, ClosingAServerFreesItsPort) {
     ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
     auto port = static_cast<uint16_t>(ServerLocalPort(0));
     EXPECT_EQ(OpenServer(0, 70000, NetModeUdp), 0);
-    EXPECT_EQ(Server(0), nullptr);
-    SocketHandle again = OpenLoopbackUdp(port);
-    EXPECT_NE(again, NoSocket);
-    SocketClose(again);
+    EXPECT_TRUE(PortIsFree(port));
     ASSERT_NE(OpenServer(7, 0, NetModeTcp, "127.0.0.1"), 0);
     intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
     for (ObjectNumber number : {0, 1, 123456})
@@ -94,67 +85,96 @@ TEST_F(ServerRegistry, ClosingAServerFreesItsPort) {
 
 // Every refused open returns its failure value at once (a refused connect
 // does not wait out its time-out) and leaves nothing behind: no server, no
-// socket, no heap bytes.
+// socket, no heap bytes. A host name with a character no name may hold
+// fails inside the lookup, without asking any name server.
 TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
     SocketHandle holder = OpenLoopbackUdp();
-    int32_t taken = SocketLocalPort(holder);
-    uint16_t closed = UnusedUdpPort();
-    ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0); // number 0's record stays from here
+    int32_t taken = SocketLocalPort(holder), closed = UnusedUdpPort();
+    const char* bad = "no such host!";
+    ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0); // number 0's record stays
     CloseServer(0);
-    auto server = [](int32_t port, int32_t mode, const char* bind, ObjectNumber number = 0) {
-        return [=] { return OpenServer(number, port, mode, bind); };
-    };
-    auto connection = [](const char* host, int32_t port, int32_t mode, int32_t timeout = 0,
-                         const char* local = nullptr) {
-        return [=] {
-            return reinterpret_cast<intptr_t>(
-                OpenConnectionEx(host, port, mode, timeout, local, 0));
-        };
-    };
     const struct {
-        const char* what;
-        std::function<intptr_t()> open;
+        bool server;
+        const char* address; // bind address, or host
+        int32_t port, mode, timeout = 0;
+        const char* local = nullptr;
     } cases[] = {
-        {"server port past 65535", server(65536, NetModeUdp, nullptr)},
-        {"negative server port", server(-1, NetModeTcp, nullptr)},
-        {"server mode 3 (a raw socket)", server(0, 3, "127.0.0.1")},
-        {"unparsable bind address", server(0, NetModeUdp, "not an address")},
-        {"bind address out of range", server(0, NetModeTcp, "300.1.1.1")},
-        {"taken port", server(taken, NetModeUdp, nullptr)},
-        {"dynamic server", server(0, NetModeUdp, "bad", DynamicNumber)},
-        {"IPv6 server on a name that does not resolve",
-         server(0, NetModeTcp | NetFlagIPv6, "no such host!")},
-        // A character no host name may hold fails inside the lookup, without
-        // asking any name server.
-        {"host that does not resolve", connection("no such host!", 2048, NetModeTcp)},
-        {"broadcast host", connection("255.255.255.255", 2048, NetModeUdp)},
-        {"empty host", connection("", 2048, NetModeUdp)},
-        {"no host", connection(nullptr, 2048, NetModeUdp)},
-        {"connection mode 3", connection("127.0.0.1", 2048, 3)},
-        {"IPv6 datagram connection", connection("::1", 2048, NetModeUdp | NetFlagIPv6)},
-        {"stream to a closed port", connection("127.0.0.1", closed, NetModeTcp)},
-        {"stream to a closed port, time-out", connection("127.0.0.1", closed, NetModeTcp, 5000)},
-        {"unparsable local address", connection("127.0.0.1", closed, NetModeTcp, 0, "bad")},
+        {true, nullptr, 65536, NetModeUdp},
+        {true, nullptr, -1, NetModeTcp},
+        {true, "127.0.0.1", 0, 3},
+        {true, "not an address", 0, NetModeUdp},
+        {true, "300.1.1.1", 0, NetModeTcp},
+        {true, nullptr, taken, NetModeUdp},
+        {true, bad, 0, NetModeTcp | NetFlagIPv6},
+        {false, bad, 2048, NetModeTcp},
+        {false, "255.255.255.255", 2048, NetModeUdp},
+        {false, "", 2048, NetModeUdp},
+        {false, nullptr, 2048, NetModeUdp},
+        {false, "127.0.0.1", 2048, 3},
+        {false, "::1", 2048, NetModeUdp | NetFlagIPv6},
+        {false, "127.0.0.1", closed, NetModeTcp},
+        {false, "127.0.0.1", closed, NetModeTcp, 5000},
+        {false, "127.0.0.1", closed, NetModeTcp, 0, "not an address"},
     };
-    SocketLookupIPv4("no such host!"); // whatever the resolver keeps open, it keeps from here
+    SocketLookupIPv4(bad); // whatever the resolver keeps open, it keeps from here
     size_t bytes = LiveBytes();
     int descriptors = OpenDescriptors();
-    for (const auto& refused : cases) {
-        SCOPED_TRACE(refused.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << &c - cases << ": " << (c.address ? c.address : "null"));
         auto start = Clock::now();
-        EXPECT_EQ(refused.open(), 0);
-        EXPECT_LT(MillisecondsSince(start), 4000);
+        EXPECT_EQ(c.server ? OpenServer(0, c.port, c.mode, c.address)
+                           : reinterpret_cast<intptr_t>(OpenConnectionEx(c.address, c.port, c.mode,
+                                                                         c.timeout, c.local, 0)),
+                  0);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
         EXPECT_EQ(Server(0), nullptr);
         EXPECT_EQ(LiveBytes(), bytes);
         EXPECT_EQ(OpenDescriptors(), descriptors);
     }
-    Network()->newerResolver = 0; // without it every IPv6 open fails
+    EXPECT_EQ(OpenServer(DynamicNumber, 0, NetModeUdp, "bad"), 0);
+    EXPECT_EQ(LiveBytes(), bytes); // the dynamic record is given back
+    Network()->newerResolver = 0;  // without it every IPv6 open fails
     EXPECT_EQ(OpenServer(0, 0, NetModeTcp | NetFlagIPv6, "::1"), 0);
     EXPECT_EQ(OpenConnection("::1", 2048, NetModeTcp | NetFlagIPv6), nullptr);
     SocketClose(holder);
 }
 
-#ifndef _WIN32
+// The reasons the library and its tools act on, the same on every platform.
+TEST(SocketLayer, RefusalsSayWhy) {
+    SocketsFailNextStart();
+    EXPECT_FALSE(SocketsStart());
+    EXPECT_EQ(SocketCreate(false, SocketDatagram), NoSocket);
+    EXPECT_EQ(SocketLastError(), SocketErrorNotStarted);
+    ASSERT_TRUE(SocketsStart());
+    SocketHandle receiver = OpenLoopbackUdp(), sender = SocketCreate(false, SocketDatagram);
+    auto port = static_cast<uint16_t>(SocketLocalPort(receiver));
+    SocketAddress address;
+    SocketAddressIPv4(&address, Loopback(), port);
+    EXPECT_FALSE(SocketBind(sender, &address));
+    EXPECT_EQ(SocketLastError(), SocketErrorAddressInUse);
+    ASSERT_EQ(SendBytes(sender, Pattern(65), port), 65);
+    ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
+    char buffer[64];
+    EXPECT_EQ(SocketReceiveFrom(receiver, buffer, sizeof buffer, nullptr, nullptr), -1);
+    EXPECT_EQ(SocketLastError(), SocketErrorMessageTooLong); // and it is gone
+    EXPECT_EQ(SocketWaitReadable(receiver, 0), 0);
+    SocketClose(sender);
+    SocketClose(receiver);
+    SocketsStop();
+}
+
+#ifdef _WIN32
+// A library that is there but lacks the functions leaves the resolver out.
+TEST(SocketLayer, LibraryWithoutTheFunctionsLeavesTheResolverOut) {
+    EXPECT_FALSE(SocketResolverLoad("kernel32.dll"));
+    EXPECT_FALSE(SocketResolverAvailable());
+    EXPECT_FALSE(SocketResolverLoad("no-such-library.dll"));
+    EXPECT_TRUE(SocketResolverLoad("ws2_32.dll"));
+    EXPECT_TRUE(SocketResolverAvailable());
+    SocketResolverUnload();
+    EXPECT_FALSE(SocketResolverAvailable());
+}
+#else
 // Descriptor 0 is a valid socket on POSIX; the server must still count as
 // open (its socket is its in-use marker).
 TEST_F(ServerRegistry, ServerOnDescriptorZeroStillCountsAsOpen) {
