@@ -140,6 +140,7 @@ TEST(SocketLayer, RefusalsSayWhy) {
     EXPECT_EQ(SocketCreate(false, SocketDatagram), NoSocket);
     EXPECT_EQ(SocketLastError(), SocketErrorNotStarted);
     ASSERT_TRUE(SocketsStart());
+    EXPECT_EQ(SocketCreate(false, 3), NoSocket); // no raw sockets
     SocketHandle receiver = OpenLoopbackUdp(), sender = SocketCreate(false, SocketDatagram);
     auto port = static_cast<uint16_t>(SocketLocalPort(receiver));
     SocketAddress address;
