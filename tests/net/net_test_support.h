@@ -1,7 +1,8 @@
 #pragma once
 // What the network tests share: a started network library on a fresh
-// program heap, loopback sockets of the test's own and a bounded wait for
-// server events. Everything stays on 127.0.0.1.
+// program heap, loopback sockets of the test's own, a server with a sender
+// or a connecting client, and bounded waits for server events. Everything
+// stays on 127.0.0.1 (and ::1).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,22 +15,25 @@
 #include "runtime/socket.h"
 #include "tests/support/program_heap_fixture.h"
 
+#ifdef __linux__
+#include <dirent.h>
+#endif
+
+using Clock = std::chrono::steady_clock;
+
 inline uint32_t Loopback() {
     return SocketParseIPv4("127.0.0.1");
 }
 
-// A datagram socket of the test's own bound to 127.0.0.1 (port 0: the
-// system's choice), or NoSocket.
+// A datagram socket of the test's own on 127.0.0.1 (port 0: the system's
+// choice), or NoSocket when the port is taken.
 inline SocketHandle OpenLoopbackUdp(uint16_t port = 0) {
     SocketHandle socket = SocketCreate(false, SocketDatagram);
-    if (socket == NoSocket) return NoSocket;
     SocketAddress local;
     SocketAddressIPv4(&local, Loopback(), port);
-    if (!SocketBind(socket, &local)) {
-        SocketClose(socket);
-        return NoSocket;
-    }
-    return socket;
+    if (SocketBind(socket, &local)) return socket;
+    SocketClose(socket);
+    return NoSocket;
 }
 
 // A port that nothing listens on: bound for a moment, then let go.
@@ -40,12 +44,20 @@ inline uint16_t UnusedUdpPort() {
     return port;
 }
 
+// No socket holds the port: one of the test's own can take it.
+inline bool PortIsFree(uint16_t port) {
+    SocketHandle socket = OpenLoopbackUdp(port);
+    SocketClose(socket);
+    return socket != NoSocket;
+}
+
 inline int32_t SendBytes(SocketHandle socket, const std::string& bytes, uint16_t port) {
     return SocketSendTo(socket, bytes.data(), static_cast<int32_t>(bytes.size()), Loopback(), port);
 }
 
-// Bytes 0, 1, 2, ... (modulo 251, so that runs never line up with sizes).
-inline std::string Pattern(size_t size, unsigned seed = 0) {
+// Bytes seed, seed + 1, ... modulo 251: zero bytes among them, and runs
+// that never line up with sizes.
+inline std::string Pattern(size_t size, size_t seed = 0) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i + seed) % 251);
@@ -54,31 +66,40 @@ inline std::string Pattern(size_t size, unsigned seed = 0) {
 
 // Polls until an event comes or the time runs out (then NetEventNone).
 inline int32_t WaitForEvent(int32_t timeoutMs = 3000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        int32_t event = PollServerEvents();
-        if (event != NetEventNone || std::chrono::steady_clock::now() > deadline) return event;
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int32_t event;
+    while ((event = PollServerEvents()) == NetEventNone && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    return event;
 }
 
 // Everything unread of a client, read in pieces of `piece` bytes.
 inline std::string ReadAll(ConnectionRecord* client, int32_t piece = 1000) {
-    std::string bytes;
-    std::string buffer(static_cast<size_t>(piece), '\0');
-    for (;;) {
-        int32_t count = ReceiveData(client, buffer.data(), piece);
-        if (count <= 0) return bytes;
+    std::string bytes, buffer(static_cast<size_t>(piece), '\0');
+    for (int32_t count; (count = ReceiveData(client, buffer.data(), piece)) > 0;)
         bytes.append(buffer.data(), static_cast<size_t>(count));
-    }
+    return bytes;
 }
 
 inline ServerRecord* Server(ObjectNumber number) {
     return static_cast<ServerRecord*>(FindObject(Network()->servers, number));
 }
 
+// Open descriptors of this process on Linux, where a socket left open
+// shows; 0 elsewhere.
+inline int OpenDescriptors() {
+    int count = 0;
+#ifdef __linux__
+    DIR* directory = opendir("/proc/self/fd");
+    while (directory && readdir(directory))
+        ++count;
+    if (directory) closedir(directory);
+#endif
+    return count;
+}
+
 // A started network library on a fresh program heap; at the end everything
-// the test took from the heap must be back, unless it says otherwise.
+// the test took from the heap must be back.
 class NetworkTest : public ProgramHeapTest {
   protected:
     void SetUp() override {
@@ -87,10 +108,45 @@ class NetworkTest : public ProgramHeapTest {
     }
     void TearDown() override {
         StopNetwork();
-        if (checkHeapIsEmpty_) {
-            EXPECT_EQ(LiveBytes(), 0u) << "program heap bytes left behind";
-        }
+        EXPECT_EQ(LiveBytes(), 0u) << "program heap bytes left behind";
         ProgramHeapTest::TearDown();
     }
-    bool checkHeapIsEmpty_ = true;
 };
+
+// Server 0 on a loopback port of the system's choice, with a datagram
+// socket of the test's own to send from.
+template <int32_t Mode> class ServerTest : public NetworkTest {
+  protected:
+    void SetUp() override {
+        NetworkTest::SetUp();
+        ASSERT_NE(OpenServer(0, 0, Mode, "127.0.0.1"), 0);
+        port_ = static_cast<uint16_t>(ServerLocalPort(0));
+        openServerBytes_ = LiveBytes();
+        sender_ = OpenLoopbackUdp();
+    }
+    void TearDown() override {
+        SocketClose(sender_);
+        NetworkTest::TearDown();
+    }
+    // Sends a datagram (from the sender unless told) and makes exactly one
+    // poll once it is there.
+    int32_t SendAndPoll(const std::string& bytes, SocketHandle from = NoSocket) {
+        EXPECT_EQ(SendBytes(from ? from : sender_, bytes, port_),
+                  static_cast<int32_t>(bytes.size()));
+        EXPECT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
+        return PollServerEvents();
+    }
+    // A connection of the test's own, accepted by the server: its record is
+    // then the last event's client.
+    ConnectionRecord* ConnectAndAccept() {
+        ConnectionRecord* connection = OpenConnection("127.0.0.1", port_, NetModeTcp);
+        EXPECT_NE(connection, nullptr);
+        EXPECT_EQ(WaitForEvent(), NetEventConnect);
+        return connection;
+    }
+    uint16_t port_ = 0;
+    size_t openServerBytes_ = 0; // the registry and the open server, no clients
+    SocketHandle sender_ = NoSocket;
+};
+using DatagramServerTest = ServerTest<NetModeUdp>;
+using StreamServerTest = ServerTest<0>; // mode 0 counts as a stream server

@@ -1,6 +1,8 @@
-// Opening and closing numbered servers, and the order of their events.
-#include "net/server.h"
+// The network library's start and end, numbered servers, the opens of
+// servers and connections that are refused, and the sockets layer's
+// reasons for a refusal.
 #include "tests/net/net_test_support.h"
+#include "tests/support/failing_heap.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -10,138 +12,173 @@ namespace {
 
 using ServerRegistry = NetworkTest;
 
-TEST_F(ServerRegistry, PortsOutsideTheRangeOpenNothing) {
-    EXPECT_EQ(OpenServer(0, 65536, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(0, -1, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(1, 65536, NetModeTcp), 0);
-    EXPECT_EQ(Server(0), nullptr);
-    EXPECT_EQ(Server(1), nullptr);
-}
-
-TEST_F(ServerRegistry, NumberedServerReturnsItsSocketAndDynamicOneItsRecord) {
-    intptr_t socket = OpenServer(3, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(socket, 0);
-    EXPECT_EQ(Server(3)->socket, socket);
-    EXPECT_EQ(Server(3)->socketType, NetModeUdp);
-    EXPECT_EQ(Server(3)->ipv6, 0);
-
-    intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeTcp, "127.0.0.1");
-    ASSERT_NE(dynamic, 0);
-    auto* record = static_cast<ServerRecord*>(FindObject(Network()->servers, dynamic));
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(record), dynamic);
-    EXPECT_EQ(record->socketType, NetModeTcp);
-    EXPECT_GT(ServerLocalPort(dynamic), 0);
-}
-
-TEST_F(ServerRegistry, ModeZeroIsAStreamServerAndUnknownModesFail) {
-    ASSERT_NE(OpenServer(0, 0, 0, "127.0.0.1"), 0);
-    EXPECT_EQ(Server(0)->socketType, NetModeTcp);
-    EXPECT_EQ(OpenServer(1, 0, 3, "127.0.0.1"), 0); // would be a raw socket
-    EXPECT_EQ(Server(1), nullptr);
-}
-
-TEST_F(ServerRegistry, PortTakenByAnotherSocketOpensNothing) {
-    SocketHandle holder = OpenLoopbackUdp();
-    auto port = SocketLocalPort(holder);
-    EXPECT_EQ(OpenServer(0, port, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(0, port, NetModeUdp, "127.0.0.1"), 0);
-    EXPECT_EQ(Server(0), nullptr);
-    SocketClose(holder);
-    EXPECT_NE(OpenServer(0, port, NetModeUdp, "127.0.0.1"), 0);
-}
-
-TEST_F(ServerRegistry, ReusingANumberClosesTheOldServerEvenWhenTheNewOneFails) {
-    ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
-    auto port = ServerLocalPort(0);
-    EXPECT_EQ(OpenServer(0, 70000, NetModeUdp), 0);
-    EXPECT_EQ(Server(0), nullptr);
-    // The old socket is gone: its port can be bound again.
-    SocketHandle again = OpenLoopbackUdp(static_cast<uint16_t>(port));
-    EXPECT_NE(again, NoSocket);
-    SocketClose(again);
-}
-
-TEST_F(ServerRegistry, FailedDynamicServerGivesBackItsRecord) {
-    size_t before = LiveBytes();
-    EXPECT_EQ(OpenServer(DynamicNumber, 65536, NetModeUdp), 0);
-    EXPECT_EQ(OpenServer(DynamicNumber, 0, NetModeUdp, "not an address"), 0);
-    EXPECT_EQ(LiveBytes(), before);
-}
-
-TEST_F(ServerRegistry, UnparsableBindAddressOpensNothing) {
-    EXPECT_EQ(OpenServer(0, 0, NetModeUdp, "not an address"), 0);
-    EXPECT_EQ(OpenServer(0, 0, NetModeTcp, "300.1.1.1"), 0);
-    EXPECT_EQ(Server(0), nullptr);
-}
-
-TEST_F(ServerRegistry, CloseServerMinusOneClosesEveryServer) {
-    ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
-    ASSERT_NE(OpenServer(7, 0, NetModeTcp, "127.0.0.1"), 0);
-    intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(dynamic, 0);
-    CloseServer(-1);
-    EXPECT_EQ(Server(0), nullptr);
-    EXPECT_EQ(Server(7), nullptr);
-    EXPECT_EQ(FindObject(Network()->servers, dynamic), nullptr);
-    EXPECT_EQ(PollServerEvents(), NetEventNone);
-}
-
-TEST_F(ServerRegistry, ClosingANumberWithoutAServerChangesNothing) {
-    ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
-    CloseServer(5);
-    CloseServer(1);
-    CloseServer(123456);
-    EXPECT_NE(Server(2), nullptr);
-}
-
-TEST_F(ServerRegistry, EventsComeInAscendingNumbersThenDynamicServersOnePerPoll) {
-    ASSERT_NE(OpenServer(5, 0, NetModeUdp, "127.0.0.1"), 0);
-    intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(dynamic, 0);
-    ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
-    SocketHandle sender = OpenLoopbackUdp();
-    // Sent in the opposite order; each server holds one datagram.
-    for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) {
-        ASSERT_EQ(SendBytes(sender, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
-        ASSERT_EQ(
-            SocketWaitReadable(
-                static_cast<ServerRecord*>(FindObject(Network()->servers, number))->socket, 3000),
-            1);
-    }
-    for (ObjectNumber number : {intptr_t{2}, intptr_t{5}, dynamic}) {
-        ASSERT_EQ(PollServerEvents(), NetEventData);
-        EXPECT_EQ(LastEventClient()->owner, FindObject(Network()->servers, number)) << number;
-    }
-    EXPECT_EQ(PollServerEvents(), NetEventNone);
-    SocketClose(sender);
-}
-
-TEST_F(ServerRegistry, AServerLeftOpenIsClosedByStopNetwork) {
+// Without the heap for the registry, or without sockets, a start reports 0;
+// without sockets the state is made all the same, so that later calls fail
+// one by one. A stop closes every server, and may come twice.
+TEST_F(ServerRegistry, StartWithoutHeapOrSocketsReportsZeroAndStopClosesEveryServer) {
+    StopNetwork();
+    FailEachAllocation(
+        ProgramHeap(), [] {}, [] { return StartNetwork() == 1; },
+        [&](int) {
+            EXPECT_EQ(Network()->servers, nullptr);
+            EXPECT_EQ(OpenServer(0, 0, NetModeUdp), 0);
+            EXPECT_EQ(PollServerEvents(), NetEventNone);
+            CloseServer(DynamicNumber);
+            StopNetwork();
+            EXPECT_EQ(LiveBytes(), 0u);
+        });
+    EXPECT_EQ(Network()->newerResolver, 1);
     ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0);
     auto port = static_cast<uint16_t>(ServerLocalPort(0));
     StopNetwork();
-    EXPECT_EQ(Network()->servers, nullptr);
+    StopNetwork();
     EXPECT_EQ(LiveBytes(), 0u);
+    SocketsFailNextStart();
+    EXPECT_EQ(StartNetwork(), 0);
+    EXPECT_EQ(OpenServer(0, 0, NetModeUdp), 0);
+    EXPECT_EQ(OpenConnection("127.0.0.1", 2048, NetModeUdp), nullptr);
+    EXPECT_EQ(PollServerEvents(), NetEventNone);
+    StopNetwork();
     ASSERT_EQ(StartNetwork(), 1);
-    SocketHandle again = OpenLoopbackUdp(port);
-    EXPECT_NE(again, NoSocket);
-    SocketClose(again);
+    EXPECT_TRUE(PortIsFree(port));
 }
 
-#ifndef _WIN32
+// A numbered server gives its socket, a dynamic one its record's address.
+// Events come one per poll, numbered servers in ascending order first. A
+// number closes only its own server, also when it is given again and the
+// new server fails; -1 closes every server.
+TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumber) {
+    intptr_t socket = OpenServer(5, 0, NetModeUdp, "127.0.0.1");
+    ASSERT_NE(socket, 0);
+    EXPECT_EQ(Server(5)->socket, socket);
+    intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
+    ASSERT_NE(dynamic, 0);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(Server(dynamic)), dynamic);
+    ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
+    SocketHandle sender = OpenLoopbackUdp();
+    for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) { // the opposite order
+        ASSERT_EQ(SendBytes(sender, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
+        ASSERT_EQ(SocketWaitReadable(Server(number)->socket, 3000), 1);
+    }
+    for (ObjectNumber number : {intptr_t{2}, intptr_t{5}, dynamic}) {
+        ASSERT_EQ(PollServerEvents(), NetEventData);
+        EXPECT_EQ(LastEventClient()->owner, Server(number)) << number;
+    }
+    EXPECT_EQ(PollServerEvents(), NetEventNone);
+    SocketClose(sender);
+    auto port = static_cast<uint16_t>(ServerLocalPort(2));
+    for (ObjectNumber number : {1, 123456})
+        CloseServer(number);
+    EXPECT_EQ(OpenServer(2, 70000, NetModeUdp), 0);
+    EXPECT_TRUE(PortIsFree(port));
+    EXPECT_NE(Server(5), nullptr);
+    CloseServer(-1);
+    EXPECT_EQ(Server(5), nullptr);
+    EXPECT_EQ(Server(dynamic), nullptr);
+}
+
+// Every refused open returns its failure value at once (a refused connect
+// does not wait out its time-out) and leaves nothing behind: no server, no
+// socket, no heap bytes. A host name with a character no name may hold
+// fails inside the lookup, without asking any name server.
+TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
+    SocketHandle holder = OpenLoopbackUdp();
+    int32_t taken = SocketLocalPort(holder), closed = UnusedUdpPort();
+    const char* bad = "no such host!";
+    ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0); // number 0's record stays
+    CloseServer(0);
+    const struct {
+        bool server;
+        const char* address; // bind address, or host
+        int32_t port, mode, timeout = 0;
+        const char* local = nullptr;
+    } cases[] = {
+        {true, nullptr, 65536, NetModeUdp},
+        {true, nullptr, -1, NetModeTcp},
+        {true, "127.0.0.1", 0, 3},
+        {true, "not an address", 0, NetModeUdp},
+        {true, "300.1.1.1", 0, NetModeTcp},
+        {true, nullptr, taken, NetModeUdp},
+        {true, bad, 0, NetModeTcp | NetFlagIPv6},
+        {false, bad, 2048, NetModeTcp},
+        {false, "255.255.255.255", 2048, NetModeUdp},
+        {false, "", 2048, NetModeUdp},
+        {false, nullptr, 2048, NetModeUdp},
+        {false, "127.0.0.1", 2048, 3},
+        {false, "::1", 2048, NetModeUdp | NetFlagIPv6},
+        {false, "127.0.0.1", closed, NetModeTcp},
+        {false, "127.0.0.1", closed, NetModeTcp, 5000},
+        {false, "127.0.0.1", closed, NetModeTcp, 0, "not an address"},
+    };
+    SocketLookupIPv4(bad); // whatever the resolver keeps open, it keeps from here
+    size_t bytes = LiveBytes();
+    int descriptors = OpenDescriptors();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << &c - cases << ": " << (c.address ? c.address : "null"));
+        auto start = Clock::now();
+        EXPECT_EQ(c.server ? OpenServer(0, c.port, c.mode, c.address)
+                           : reinterpret_cast<intptr_t>(OpenConnectionEx(c.address, c.port, c.mode,
+                                                                         c.timeout, c.local, 0)),
+                  0);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+        EXPECT_EQ(Server(0), nullptr);
+        EXPECT_EQ(LiveBytes(), bytes);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+    }
+    EXPECT_EQ(OpenServer(DynamicNumber, 0, NetModeUdp, "bad"), 0);
+    EXPECT_EQ(LiveBytes(), bytes); // the dynamic record is given back
+    Network()->newerResolver = 0;  // without it every IPv6 open fails
+    EXPECT_EQ(OpenServer(0, 0, NetModeTcp | NetFlagIPv6, "::1"), 0);
+    EXPECT_EQ(OpenConnection("::1", 2048, NetModeTcp | NetFlagIPv6), nullptr);
+    SocketClose(holder);
+}
+
+// The reasons the library and its tools act on, the same on every platform.
+TEST(SocketLayer, RefusalsSayWhy) {
+    SocketsFailNextStart();
+    EXPECT_FALSE(SocketsStart());
+    EXPECT_EQ(SocketCreate(false, SocketDatagram), NoSocket);
+    EXPECT_EQ(SocketLastError(), SocketErrorNotStarted);
+    ASSERT_TRUE(SocketsStart());
+    EXPECT_EQ(SocketCreate(false, 3), NoSocket); // no raw sockets
+    SocketHandle receiver = OpenLoopbackUdp(), sender = SocketCreate(false, SocketDatagram);
+    auto port = static_cast<uint16_t>(SocketLocalPort(receiver));
+    SocketAddress address;
+    SocketAddressIPv4(&address, Loopback(), port);
+    EXPECT_FALSE(SocketBind(sender, &address));
+    EXPECT_EQ(SocketLastError(), SocketErrorAddressInUse);
+    ASSERT_EQ(SendBytes(sender, Pattern(65), port), 65);
+    ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
+    char buffer[64];
+    EXPECT_EQ(SocketReceiveFrom(receiver, buffer, sizeof buffer, nullptr, nullptr), -1);
+    EXPECT_EQ(SocketLastError(), SocketErrorMessageTooLong); // and it is gone
+    EXPECT_EQ(SocketWaitReadable(receiver, 0), 0);
+    SocketClose(sender);
+    SocketClose(receiver);
+    SocketsStop();
+}
+
+#ifdef _WIN32
+// A library that is there but lacks the functions leaves the resolver out.
+TEST(SocketLayer, LibraryWithoutTheFunctionsLeavesTheResolverOut) {
+    EXPECT_FALSE(SocketResolverLoad("kernel32.dll"));
+    EXPECT_FALSE(SocketResolverAvailable());
+    EXPECT_FALSE(SocketResolverLoad("no-such-library.dll"));
+    EXPECT_TRUE(SocketResolverLoad("ws2_32.dll"));
+    EXPECT_TRUE(SocketResolverAvailable());
+    SocketResolverUnload();
+    EXPECT_FALSE(SocketResolverAvailable());
+}
+#else
 // Descriptor 0 is a valid socket on POSIX; the server must still count as
 // open (its socket is its in-use marker).
 TEST_F(ServerRegistry, ServerOnDescriptorZeroStillCountsAsOpen) {
     int saved = dup(0);
     close(0);
-    intptr_t socket = OpenServer(0, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_EQ(socket, 1) << "expected descriptor 0, whose handle is 1";
-    ASSERT_NE(Server(0), nullptr);
+    EXPECT_EQ(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 1) << "descriptor 0, whose handle is 1";
     SocketHandle sender = OpenLoopbackUdp();
-    ASSERT_EQ(SendBytes(sender, "zero", static_cast<uint16_t>(ServerLocalPort(0))), 4);
+    EXPECT_EQ(SendBytes(sender, "zero", static_cast<uint16_t>(ServerLocalPort(0))), 4);
     EXPECT_EQ(WaitForEvent(), NetEventData);
-    EXPECT_EQ(ReadAll(LastEventClient()), "zero");
     SocketClose(sender);
     CloseServer(0);
     dup2(saved, 0);

@@ -1,0 +1,118 @@
+// Datagram servers and connections: each sender is a client whose datagrams
+// wait until read, within the bounds on unread bytes and on clients.
+#include "net/datagram_clients.h"
+#include "tests/net/net_test_support.h"
+
+namespace {
+
+// Two senders, from their first datagram to their client's close. The
+// second is a connection of the library's, which sends from a port that
+// the system picks at the first send, to a port of which only the low 16
+// bits count.
+TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
+    EXPECT_EQ(LastEventClient(), nullptr);
+    ASSERT_EQ(SendAndPoll("one"), NetEventData);
+    ConnectionRecord* first = LastEventClient();
+    EXPECT_EQ(first->peerAddress, Loopback());
+    EXPECT_EQ(first->datagramPort, SocketLocalPort(sender_));
+    EXPECT_EQ(first->owner, Server(0));
+    ASSERT_EQ(SendAndPoll("two"), NetEventData);
+    EXPECT_EQ(LastEventClient(), first);
+    ConnectionRecord* other = OpenConnection("127.0.0.1", port_ + 65536, NetModeUdp);
+    EXPECT_LE(SocketLocalPort(other->sendSocket), 0); // 0, or (Windows) no name yet
+    ASSERT_EQ(SendData(other, "three", 5), 5);
+    ASSERT_EQ(WaitForEvent(), NetEventData);
+    ConnectionRecord* second = LastEventClient();
+    EXPECT_EQ(second->datagramPort, SocketLocalPort(other->sendSocket));
+    EXPECT_EQ(ListFirst(&Server(0)->clients), second); // the newest in front
+    EXPECT_EQ(ReadAll(first), "onetwo");               // joined, in arrival order
+    EXPECT_EQ(PollServerEvents(), NetEventNone);
+    EXPECT_EQ(LastEventClient(), second); // a poll with nothing leaves it
+    // Calls without a connection or with bad lengths change nothing.
+    char buffer[16];
+    EXPECT_EQ(ReceiveData(second, buffer, 0), 0);
+    EXPECT_EQ(ReceiveData(nullptr, buffer, 8), 0);
+    EXPECT_EQ(SendData(nullptr, "x", 1), -1);
+    EXPECT_EQ(SendData(first, "x", -1), -1);
+    CloseConnection(nullptr);
+    // A reply leaves from the server's port.
+    ASSERT_EQ(SendData(first, "pong", 4), 4);
+    ASSERT_EQ(SocketWaitReadable(sender_, 3000), 1);
+    uint16_t from = 0;
+    ASSERT_EQ(SocketReceiveFrom(sender_, buffer, sizeof buffer, nullptr, &from), 4);
+    EXPECT_EQ(std::string(buffer, 4), "pong");
+    EXPECT_EQ(from, port_);
+    // A closed client goes with its unread bytes; its sender comes back new.
+    ASSERT_EQ(SendAndPoll("lost"), NetEventData);
+    CloseConnection(first);
+    EXPECT_EQ(Server(0)->datagramClients.count, 1);
+    ASSERT_EQ(SendAndPoll("again"), NetEventData);
+    EXPECT_EQ(ReadAll(LastEventClient()), "again");
+    CloseConnection(other);
+    CloseServer(0); // with the unread bytes of its clients
+    EXPECT_EQ(LiveBytes(), openServerBytes_);
+}
+
+// Up to the buffer's 2048 bytes a datagram arrives whole (read here in
+// pieces of 700); an empty or a longer one raises no event and leaves
+// nothing, not even its first 2048 bytes, in the socket or the client.
+TEST_F(DatagramServerTest, DatagramsUpToTheBufferSizeArriveWholeAndOthersNotAtAll) {
+    const struct {
+        size_t size;
+        int32_t event;
+    } cases[] = {{1, NetEventData},    {6, NetEventData},    {1000, NetEventData},
+                 {2048, NetEventData}, {0, NetEventNone},    {2049, NetEventNone},
+                 {3000, NetEventNone}, {65507, NetEventNone}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::string datagram = Pattern(c.size, c.size);
+        ASSERT_EQ(SendAndPoll(datagram), c.event);
+        EXPECT_EQ(ReadAll(LastEventClient(), 700), c.event == NetEventData ? datagram : "");
+        EXPECT_EQ(SocketWaitReadable(Server(0)->socket, 0), 0);
+    }
+}
+
+// The program reads 1000 bytes per event while datagrams of up to 2048
+// arrive: without a bound the difference piled up until the heap gave out.
+// Here the reader takes 1024 per event, each time the rest of one datagram
+// before the next. A datagram that would take the unread bytes past the
+// bound is dropped whole, with no event; the bound may be filled exactly.
+TEST_F(DatagramServerTest, SenderThatOutrunsItsReaderIsHeldToTheBound) {
+    std::string kept; // every byte kept for the sender, in order
+    size_t read = 0;
+    char buffer[1024];
+    for (size_t i = 0; i < 100; ++i) {
+        std::string datagram = Pattern(2048, i);
+        int32_t event = SendAndPoll(datagram);
+        if (event == NetEventNone) continue;
+        ASSERT_EQ(event, NetEventData);
+        kept += datagram;
+        ASSERT_EQ(ReceiveData(LastEventClient(), buffer, 1024), 1024);
+        EXPECT_EQ(std::string(buffer, 1024), kept.substr(read, 1024));
+        read += 1024;
+    }
+    auto unread = static_cast<int32_t>(kept.size() - read);
+    EXPECT_LE(unread, MaxUnreadBytes);
+    EXPECT_GT(unread + 2048, MaxUnreadBytes); // it did reach the bound
+    EXPECT_LT(LiveBytes(), openServerBytes_ + MaxUnreadBytes + 16 * 1024);
+    std::string rest = Pattern(static_cast<size_t>(MaxUnreadBytes - unread), 7);
+    ASSERT_EQ(SendAndPoll(rest), NetEventData);
+    EXPECT_EQ(SendAndPoll("1"), NetEventNone); // one byte too many
+    EXPECT_EQ(ReadAll(LastEventClient()), kept.substr(read) + rest);
+    EXPECT_EQ(SendAndPoll("2"), NetEventData); // read out, the sender is served again
+}
+
+// The program's own case, a device with nobody listening, kept on this
+// machine: a loopback port that nobody has. The largest datagram the
+// network carries goes; one byte more does not.
+TEST_F(NetworkTest, DatagramConnectionSendsWithNobodyListening) {
+    ConnectionRecord* connection = OpenConnection("127.0.0.1", UnusedUdpPort(), NetModeUdp);
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(connection->owner, nullptr);
+    EXPECT_EQ(SendData(connection, "twelve bytes", 12), 12);
+    EXPECT_EQ(SendData(connection, Pattern(65507).data(), 65507), 65507);
+    EXPECT_EQ(SendData(connection, Pattern(65508).data(), 65508), -1);
+    CloseConnection(connection);
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// Stream servers and connections: accepted clients, their data and their
+// end, and connections with and without a time-out.
+#include <atomic>
+#include <vector>
+
+#include "tests/net/net_test_support.h"
+#include "tests/support/failing_heap.h"
+
+namespace {
+
+// A client from its accept to its peer's end: never blocking, raising Data
+// on every poll while it holds bytes, and Disconnect once.
+TEST_F(StreamServerTest, ClientFromAcceptToItsPeersEnd) {
+    ConnectionRecord* connection = ConnectAndAccept();
+    ConnectionRecord* client = LastEventClient();
+    EXPECT_EQ(client->owner, Server(0));
+    // Should the read block, bytes sent after a while end it: the test
+    // fails instead of hanging.
+    std::atomic<bool> returned{false};
+    std::thread rescuer([&] {
+        for (int i = 0; i < 300 && !returned; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!returned) SendData(connection, "late", 4);
+    });
+    char buffer[32];
+    int32_t result = ReceiveData(client, buffer, sizeof buffer);
+    SocketError why = SocketLastError();
+    returned = true;
+    rescuer.join();
+    ASSERT_EQ(result, -1); // the peeks below would block too
+    EXPECT_EQ(why, SocketErrorWouldBlock);
+    EXPECT_EQ(PeekConnection(client->streamSocket, 8, buffer), 0); // nothing yet
+    ASSERT_EQ(SendData(connection, "twenty bytes of data", 20), 20);
+    ASSERT_EQ(WaitForEvent(), NetEventData);
+    EXPECT_EQ(PollServerEvents(), NetEventData); // the peek took nothing
+    EXPECT_EQ(PeekConnection(client->streamSocket, 0, buffer), 0);
+    EXPECT_EQ(PeekConnection(client->streamSocket, -1, buffer), 20); // all that waits
+    ASSERT_EQ(ReceiveData(client, buffer, sizeof buffer), 20);
+    EXPECT_EQ(std::string(buffer, 20), "twenty bytes of data");
+    EXPECT_EQ(PollServerEvents(), NetEventNone);
+    CloseConnection(connection);
+    ASSERT_EQ(WaitForEvent(), NetEventDisconnect);
+    EXPECT_EQ(LastEventClient(), client); // compares only: the record is gone
+    EXPECT_EQ(ListFirst(&Server(0)->clients), nullptr);
+    EXPECT_EQ(WaitForEvent(200), NetEventNone);
+}
+
+// A poll makes its accepts before it peeks, and peeks the newest first.
+TEST_F(StreamServerTest, PendingConnectComesFirstThenTheNewestClientsData) {
+    ConnectionRecord* older = ConnectAndAccept();
+    ConnectionRecord* olderClient = LastEventClient();
+    ConnectionRecord* newer = ConnectAndAccept();
+    ConnectionRecord* newerClient = LastEventClient();
+    ASSERT_EQ(SendData(older, "o", 1), 1);
+    ASSERT_EQ(SendData(newer, "n", 1), 1);
+    ASSERT_EQ(SocketWaitReadable(olderClient->streamSocket, 3000), 1);
+    ASSERT_EQ(SocketWaitReadable(newerClient->streamSocket, 3000), 1);
+    ConnectionRecord* pending = OpenConnection("127.0.0.1", port_, NetModeTcp);
+    ASSERT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
+    EXPECT_EQ(PollServerEvents(), NetEventConnect);
+    char byte;
+    for (ConnectionRecord* client : {newerClient, olderClient}) {
+        ASSERT_EQ(PollServerEvents(), NetEventData);
+        EXPECT_EQ(LastEventClient(), client);
+        ASSERT_EQ(ReceiveData(client, &byte, 1), 1);
+    }
+    for (ConnectionRecord* connection : {older, newer, pending})
+        CloseConnection(connection);
+}
+
+// A connection the server cannot record (no heap for it) is closed at once,
+// with no event, and the next one is accepted; closing a server's client,
+// or the server, ends the connection too. The far end sees every end.
+TEST_F(StreamServerTest, EveryWayAServerEndsAConnectionShowsAtTheFarEnd) {
+    ConnectionRecord* unrecorded = OpenConnection("127.0.0.1", port_, NetModeTcp);
+    ASSERT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
+    {
+        FailingHeap failing(ProgramHeap(), 0);
+        EXPECT_EQ(PollServerEvents(), NetEventNone);
+    }
+    ConnectionRecord* first = ConnectAndAccept();
+    CloseConnection(LastEventClient());
+    EXPECT_EQ(ListFirst(&Server(0)->clients), nullptr);
+    ConnectionRecord* second = ConnectAndAccept();
+    CloseServer(0);
+    char byte;
+    for (ConnectionRecord* connection : {unrecorded, first, second}) {
+        ASSERT_EQ(SocketWaitReadable(connection->streamSocket, 3000), 1);
+        EXPECT_LE(ReceiveData(connection, &byte, 1), 0);
+        CloseConnection(connection);
+    }
+}
+
+// IPv4 and IPv6, with and without a time-out, and with a local end of the
+// caller's choice. Once made, a connection blocks again: a reply that comes
+// later is awaited.
+TEST_F(NetworkTest, ConnectionIsMadeAndThenBlocks) {
+    SocketHandle probe = SocketCreate(true, SocketStream);
+    SocketClose(probe);
+    const struct {
+        const char* host;
+        int32_t mode, timeout;
+        uint16_t localPort;
+    } cases[] = {{"127.0.0.1", NetModeTcp, 0, 0},
+                 {"127.0.0.1", NetModeTcp, 2000, UnusedUdpPort()},
+                 {"::1", NetModeTcp | NetFlagIPv6, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.host);
+        if (c.mode & NetFlagIPv6 && probe == NoSocket) continue; // no IPv6 on this machine
+        ASSERT_NE(OpenServer(0, 0, c.mode, c.host), 0);
+        ConnectionRecord* connection = OpenConnectionEx(
+            c.host, ServerLocalPort(0), c.mode, c.timeout, c.localPort ? c.host : "", c.localPort);
+        ASSERT_NE(connection, nullptr);
+        EXPECT_EQ(c.localPort ? SocketLocalPort(connection->streamSocket) : 0, c.localPort);
+        ASSERT_EQ(WaitForEvent(), NetEventConnect);
+        ConnectionRecord* accepted = LastEventClient();
+        std::thread reply([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            SendData(accepted, "world", 5);
+        });
+        char buffer[8];
+        EXPECT_EQ(ReceiveData(connection, buffer, sizeof buffer), 5);
+        reply.join();
+        CloseConnection(connection);
+        CloseServer(0);
+    }
+}
+
+// A listener whose queue of finished connections is full ignores further
+// connection requests: a connect to it waits out its time-out.
+TEST_F(NetworkTest, ConnectTimeOutGivesNullAfterItsTime) {
+    SocketHandle listener = SocketCreate(false, SocketStream);
+    SocketAddress address;
+    SocketAddressIPv4(&address, Loopback(), 0);
+    ASSERT_TRUE(SocketBind(listener, &address) && SocketListen(listener, 0));
+    int32_t port = SocketLocalPort(listener);
+    SocketAddressIPv4(&address, Loopback(), static_cast<uint16_t>(port));
+    std::vector<SocketHandle> fillers;
+    bool full = false;
+    while (!full && fillers.size() < 16) {
+        fillers.push_back(SocketCreate(false, SocketStream));
+        SocketSetNonBlocking(fillers.back(), true);
+        full =
+            !SocketConnect(fillers.back(), &address) && !SocketWaitConnected(fillers.back(), 300);
+    }
+    ASSERT_TRUE(full) << "could not fill the listener's queue";
+    auto start = Clock::now();
+    EXPECT_EQ(OpenConnectionEx("127.0.0.1", port, NetModeTcp, 500, nullptr, 0), nullptr);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(450)); // it did wait
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));       // and gave up on its own
+    for (SocketHandle socket : fillers)
+        SocketClose(socket);
+    SocketClose(listener);
+}
+
+} // namespace
