@@ -11,37 +11,28 @@
 
 namespace {
 
-constexpr int kBox = 11;
-
 using PreciseTimeEntry = void(WINAPI*)(LPFILETIME);
 
-double ElapsedMs(const LARGE_INTEGER& since) {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart - since.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
+long long BoxLength() {
+    return SendMessageW(Control(11), WM_GETTEXTLENGTH, 0, 0);
 }
 
-LRESULT BoxLength() {
-    return SendMessageW(Control(kBox), WM_GETTEXTLENGTH, 0, 0);
-}
-
-void Watch(long long blockLength, int count, DWORD timeoutMs) {
-    if (!Control(kBox) || blockLength <= 0) return Answer("error no box");
+std::string Watch(long long blockLength, size_t count, DWORD timeoutMs) {
+    if (!Control(11) || blockLength <= 0) return "error no box";
     std::vector<long long> seen;
     std::vector<double> pollMs;
-    seen.reserve(static_cast<size_t>(count));
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
     DWORD start = GetTickCount();
-    while (static_cast<int>(seen.size()) < count && GetTickCount() - start < timeoutMs) {
-        LARGE_INTEGER before;
+    while (seen.size() < count && GetTickCount() - start < timeoutMs) {
         QueryPerformanceCounter(&before);
-        LRESULT length = BoxLength();
-        pollMs.push_back(ElapsedMs(before));
+        long long length = BoxLength();
+        QueryPerformanceCounter(&after);
+        pollMs.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                         static_cast<double>(frequency.QuadPart));
         long long now = NowUs();
-        while (static_cast<int>(seen.size()) < count &&
-               static_cast<long long>(length) >=
-                   static_cast<long long>(seen.size() + 1) * blockLength)
+        while (seen.size() < count &&
+               length >= static_cast<long long>(seen.size() + 1) * blockLength)
             seen.push_back(now);
         Sleep(1);
     }
@@ -51,7 +42,7 @@ void Watch(long long blockLength, int count, DWORD timeoutMs) {
                        std::to_string(static_cast<long long>(median * 1000.0));
     for (long long time : seen)
         line += " " + std::to_string(time);
-    Answer(line);
+    return line;
 }
 
 // The timing marks of the main window's process, in the order noted; empty
@@ -83,10 +74,10 @@ long long gWorkerSeen; // counter of the last cycle "worker" has reported
 
 // The worker's own time per datagram: from the start of a cycle in which it
 // showed a payload to its pause.
-void Worker() {
+std::string Worker() {
     long long frequency = 0;
     std::vector<TimingMark> marks = ReadMarks(&frequency);
-    if (marks.empty() || frequency <= 0) return Answer("error no timing marks");
+    if (marks.empty() || frequency <= 0) return "error no timing marks";
     std::vector<double> costs; // microseconds
     long long cycle = -1;
     bool shown = false;
@@ -103,34 +94,33 @@ void Worker() {
             gWorkerSeen = cycle;
         }
     }
-    if (costs.empty()) return Answer("ok 0 0 0 0 0");
+    if (costs.empty()) return "ok 0 0 0 0 0";
     std::sort(costs.begin(), costs.end());
     double sum = 0;
     for (double cost : costs)
         sum += cost;
+    auto us = [](double value) { return " " + std::to_string(static_cast<long long>(value)); };
     auto at = [&](double fraction) {
-        size_t i = static_cast<size_t>(fraction * static_cast<double>(costs.size()));
-        return static_cast<long long>(costs[std::min(i, costs.size() - 1)]);
+        return us(costs[std::min(static_cast<size_t>(fraction * static_cast<double>(costs.size())),
+                                 costs.size() - 1)]);
     };
-    Answer("ok " + std::to_string(costs.size()) + " " + std::to_string(at(0.5)) + " " +
-           std::to_string(at(0.99)) + " " + std::to_string(static_cast<long long>(costs.back())) +
-           " " + std::to_string(static_cast<long long>(sum / static_cast<double>(costs.size()))));
+    return "ok " + std::to_string(costs.size()) + at(0.5) + at(0.99) + us(costs.back()) +
+           us(sum / static_cast<double>(costs.size()));
 }
 
 // The start-up marks: every mark before the worker's first cycle.
-void StartUpMarks() {
+std::string StartUpMarks() {
     long long frequency = 0;
     std::vector<TimingMark> marks = ReadMarks(&frequency);
-    if (marks.empty() || frequency <= 0) return Answer("error no timing marks");
+    if (marks.empty() || frequency <= 0) return "error no timing marks";
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     std::string line = "ok " + std::to_string(frequency) + " " + std::to_string(now.QuadPart);
     for (const TimingMark& mark : marks) {
-        std::string tag = Tag(mark);
-        if (tag == "cycle") break;
-        line += " " + tag + "=" + std::to_string(mark.counter);
+        if (Tag(mark) == "cycle") break;
+        line += " " + Tag(mark) + "=" + std::to_string(mark.counter);
     }
-    Answer(line);
+    return line;
 }
 
 } // namespace
@@ -150,21 +140,20 @@ long long NowUs() {
     return static_cast<long long>(ticks.QuadPart / 10) - 11644473600000000LL;
 }
 
-bool RunTimingCommand(const std::string& name, const char* arg1, const char* arg2,
-                      const char* arg3) {
-    if (name == "length") {
-        Answer("ok " + std::to_string(BoxLength()));
-    } else if (name == "watch") {
-        if (!arg1 || !arg2 || !arg3)
-            Answer("error watch LEN COUNT MS");
-        else
-            Watch(std::atoll(arg1), std::atoi(arg2), std::strtoul(arg3, nullptr, 10));
-    } else if (name == "worker") {
-        Worker();
-    } else if (name == "marks") {
-        StartUpMarks();
-    } else {
+bool RunTimingCommand(const std::string& name, const char* arg1, const char* arg2, const char* arg3,
+                      std::string* answer) {
+    if (name == "length")
+        *answer = "ok " + std::to_string(BoxLength());
+    else if (name == "watch")
+        *answer = !arg1 || !arg2 || !arg3
+                      ? "error watch LEN COUNT MS"
+                      : Watch(std::atoll(arg1), static_cast<size_t>(std::max(0, std::atoi(arg2))),
+                              std::strtoul(arg3, nullptr, 10));
+    else if (name == "worker")
+        *answer = Worker();
+    else if (name == "marks")
+        *answer = StartUpMarks();
+    else
         return false;
-    }
     return true;
 }
