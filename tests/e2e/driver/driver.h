@@ -26,7 +26,7 @@ template <typename Test> bool WaitFor(DWORD timeoutMs, DWORD stepMs, Test test) 
 // device host on the same machine.
 long long NowUs();
 
-// The timing commands (timing_win.cpp): true when name was one of them, with
-// its answer line in *answer.
-bool RunTimingCommand(const std::string& name, const char* arg1, const char* arg2, const char* arg3,
-                      std::string* answer);
+// The timing commands (timing_win.cpp): the answer line when name is one of
+// them, else empty.
+std::string RunTimingCommand(const std::string& name, const char* arg1, const char* arg2,
+                             const char* arg3);

@@ -63,6 +63,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -89,16 +90,28 @@ std::string Hex(const std::string& bytes) {
     return hex.empty() ? "-" : hex; // "-" stands for the empty text
 }
 
+std::wstring Wide(const std::string& text) {
+    std::u16string chars = Cp1251ToUtf16(text);
+    return std::wstring(chars.begin(), chars.end());
+}
+
 std::wstring WideFromHex(const char* hex) {
     std::string bytes;
     for (size_t i = 0; hex && std::strcmp(hex, "-") != 0 && hex[i] && hex[i + 1]; i += 2)
         bytes.push_back(static_cast<char>(std::stoul(std::string(hex + i, 2), nullptr, 16)));
-    std::u16string chars = Cp1251ToUtf16(bytes);
-    return std::wstring(chars.begin(), chars.end());
+    return Wide(bytes);
 }
 
 std::string Narrow(const std::wstring& text) {
     return Utf16ToCp1251(std::u16string(text.begin(), text.end()));
+}
+
+// "ok" and the numbers; a flag is 1 or 0.
+std::string Ok(std::initializer_list<long long> numbers) {
+    std::string line = "ok";
+    for (long long number : numbers)
+        line += " " + std::to_string(number);
+    return line;
 }
 
 std::string WindowText(HWND window) {
@@ -189,17 +202,14 @@ std::string Extent(HWND control) {
     if (!font) return "error the control's font is unknown here";
     HDC dc = GetDC(control); // measured on the control's own DC, in that font
     HGDIOBJ previous = SelectObject(dc, font);
-    std::u16string chars = Cp1251ToUtf16(WindowText(control));
-    std::wstring text(chars.begin(), chars.end());
+    std::wstring text = Wide(WindowText(control)), face = RealizedFace(dc);
     SIZE size{};
     bool measured =
         previous && GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    std::wstring face = measured ? RealizedFace(dc) : std::wstring();
-    if (previous) SelectObject(dc, previous);
+    SelectObject(dc, previous);
     ReleaseDC(control, dc);
     if (!measured) return "error cannot measure in the control's font";
-    return "ok " + std::to_string(size.cx) + " " + std::to_string(size.cy) + " " +
-           Hex(Narrow(face));
+    return Ok({size.cx, size.cy}) + " " + Hex(Narrow(face));
 }
 
 // Presses button control as click does, then times until other shows visible
@@ -228,7 +238,7 @@ std::string ClickUntilShown(HWND control, HWND other, DWORD timeoutMs) {
     UINT left = static_cast<UINT>(std::max(1LL, static_cast<long long>(timeoutMs) - shownMs));
     if (!SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, left, &result))
         return "error timed out " + std::to_string(elapsedMs());
-    return "ok " + std::to_string(shownMs) + " " + std::to_string(elapsedMs());
+    return Ok({shownMs, elapsedMs()});
 }
 
 int ProgramThreads() {
@@ -261,10 +271,6 @@ std::string BringToFront(HWND window) {
     return front ? "ok" : "error not in front";
 }
 
-std::string Flag(bool value) {
-    return value ? "1" : "0";
-}
-
 std::string Run(const std::string& name, const char* arg1, const char* arg2, const char* arg3) {
     DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
     if (name == "find") {
@@ -291,10 +297,10 @@ std::string Run(const std::string& name, const char* arg1, const char* arg2, con
     }
     if (name == "threads") {
         int count = ProgramThreads();
-        return count < 0 ? "error no snapshot" : "ok " + std::to_string(count);
+        return count < 0 ? "error no snapshot" : Ok({count});
     }
-    if (name == "count-boxes") return "ok " + std::to_string(MessageBoxes().size());
-    if (name == "nomsgbox") return "ok " + Flag(MessageBoxWindow() != nullptr);
+    if (name == "count-boxes") return Ok({static_cast<long long>(MessageBoxes().size())});
+    if (name == "nomsgbox") return Ok({MessageBoxWindow() != nullptr});
     if (name == "msgbox-ok") {
         HWND box = MessageBoxWindow();
         if (!box) return "error no message box";
@@ -302,25 +308,24 @@ std::string Run(const std::string& name, const char* arg1, const char* arg2, con
         return "ok";
     }
     if (!gMain || !IsWindow(gMain)) return "error no window";
-    std::string timing;
-    if (RunTimingCommand(name, arg1, arg2, arg3, &timing)) return timing;
+    std::string timing = RunTimingCommand(name, arg1, arg2, arg3);
+    if (!timing.empty()) return timing;
 
     if (name == "activate") return BringToFront(gMain);
     if (name == "ping") {
         DWORD_PTR result = 0;
-        return "ok " +
-               Flag(SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0);
+        return Ok({SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0});
     }
     if (name == "client") {
         RECT r;
         GetClientRect(gMain, &r);
-        return "ok " + std::to_string(r.right) + " " + std::to_string(r.bottom);
+        return Ok({r.right, r.bottom});
     }
     if (name == "msgbox") {
         HWND box = nullptr;
         if (!WaitFor(timeout, 5, [&] { return (box = MessageBoxWindow()) != nullptr; }))
             return "error no message box";
-        return BoxAnswer(box) + " " + Flag(IsWindowEnabled(gMain));
+        return BoxAnswer(box) + (IsWindowEnabled(gMain) ? " 1" : " 0");
     }
     if (name == "close") {
         if (!IsWindowEnabled(gMain)) return "error window disabled";
@@ -342,14 +347,12 @@ std::string Run(const std::string& name, const char* arg1, const char* arg2, con
             SendMessageW(control, WM_CHAR, c, 1);
         return "ok";
     }
-    if (name == "state")
-        return "ok " + Flag(IsWindowVisible(control)) + " " + Flag(IsWindowEnabled(control));
+    if (name == "state") return Ok({IsWindowVisible(control) != 0, IsWindowEnabled(control) != 0});
     if (name == "rect") {
         RECT r;
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, gMain, reinterpret_cast<POINT*>(&r), 2);
-        return "ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-               std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
+        return Ok({r.left, r.top, r.right - r.left, r.bottom - r.top});
     }
     if (name == "extent") return Extent(control);
     // The presses, refused when the operator could not make them: a hidden
@@ -365,7 +368,7 @@ std::string Run(const std::string& name, const char* arg1, const char* arg2, con
     // The button presses itself and sends its own click notification.
     long long time = NowUs();
     PostMessageW(control, BM_CLICK, 0, 0);
-    return "ok " + std::to_string(time);
+    return Ok({time});
 }
 
 } // namespace

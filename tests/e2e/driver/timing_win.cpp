@@ -11,7 +11,15 @@
 
 namespace {
 
-using PreciseTimeEntry = void(WINAPI*)(LPFILETIME);
+using TimeEntry = void(WINAPI*)(LPFILETIME);
+
+// The value at a fraction of the way through the values, once sorted; 0 for none.
+double At(std::vector<double>* values, double fraction) {
+    if (values->empty()) return 0;
+    std::sort(values->begin(), values->end());
+    size_t i = static_cast<size_t>(fraction * static_cast<double>(values->size()));
+    return (*values)[std::min(i, values->size() - 1)];
+}
 
 long long BoxLength() {
     return SendMessageW(Control(11), WM_GETTEXTLENGTH, 0, 0);
@@ -20,26 +28,20 @@ long long BoxLength() {
 std::string Watch(long long blockLength, size_t count, DWORD timeoutMs) {
     if (!Control(11) || blockLength <= 0) return "error no box";
     std::vector<long long> seen;
-    std::vector<double> pollMs;
-    LARGE_INTEGER frequency, before, after;
-    QueryPerformanceFrequency(&frequency);
+    std::vector<double> pollUs;
     DWORD start = GetTickCount();
     while (seen.size() < count && GetTickCount() - start < timeoutMs) {
-        QueryPerformanceCounter(&before);
+        long long before = NowUs();
         long long length = BoxLength();
-        QueryPerformanceCounter(&after);
-        pollMs.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
-                         static_cast<double>(frequency.QuadPart));
         long long now = NowUs();
+        pollUs.push_back(static_cast<double>(now - before));
         while (seen.size() < count &&
                length >= static_cast<long long>(seen.size() + 1) * blockLength)
             seen.push_back(now);
         Sleep(1);
     }
-    std::sort(pollMs.begin(), pollMs.end());
-    double median = pollMs.empty() ? 0 : pollMs[pollMs.size() / 2];
-    std::string line = "ok " + std::to_string(pollMs.size()) + " " +
-                       std::to_string(static_cast<long long>(median * 1000.0));
+    std::string line = "ok " + std::to_string(pollUs.size()) + " " +
+                       std::to_string(static_cast<long long>(At(&pollUs, 0.5)));
     for (long long time : seen)
         line += " " + std::to_string(time);
     return line;
@@ -95,17 +97,12 @@ std::string Worker() {
         }
     }
     if (costs.empty()) return "ok 0 0 0 0 0";
-    std::sort(costs.begin(), costs.end());
     double sum = 0;
     for (double cost : costs)
         sum += cost;
     auto us = [](double value) { return " " + std::to_string(static_cast<long long>(value)); };
-    auto at = [&](double fraction) {
-        return us(costs[std::min(static_cast<size_t>(fraction * static_cast<double>(costs.size())),
-                                 costs.size() - 1)]);
-    };
-    return "ok " + std::to_string(costs.size()) + at(0.5) + at(0.99) + us(costs.back()) +
-           us(sum / static_cast<double>(costs.size()));
+    return "ok " + std::to_string(costs.size()) + us(At(&costs, 0.5)) + us(At(&costs, 0.99)) +
+           us(At(&costs, 1)) + us(sum / static_cast<double>(costs.size()));
 }
 
 // The start-up marks: every mark before the worker's first cycle.
@@ -126,34 +123,22 @@ std::string StartUpMarks() {
 } // namespace
 
 long long NowUs() {
-    static auto precise = reinterpret_cast<PreciseTimeEntry>(reinterpret_cast<void (*)()>(
+    static auto precise = reinterpret_cast<TimeEntry>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
     FILETIME time;
-    if (precise)
-        precise(&time);
-    else
-        GetSystemTimeAsFileTime(&time);
-    ULARGE_INTEGER ticks{};
-    ticks.LowPart = time.dwLowDateTime;
-    ticks.HighPart = time.dwHighDateTime;
+    (precise ? precise : GetSystemTimeAsFileTime)(&time);
     // 100 ns ticks since 1601 to microseconds since 1970.
-    return static_cast<long long>(ticks.QuadPart / 10) - 11644473600000000LL;
+    long long ticks = static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    return ticks / 10 - 11644473600000000LL;
 }
 
-bool RunTimingCommand(const std::string& name, const char* arg1, const char* arg2, const char* arg3,
-                      std::string* answer) {
-    if (name == "length")
-        *answer = "ok " + std::to_string(BoxLength());
-    else if (name == "watch")
-        *answer = !arg1 || !arg2 || !arg3
-                      ? "error watch LEN COUNT MS"
-                      : Watch(std::atoll(arg1), static_cast<size_t>(std::max(0, std::atoi(arg2))),
-                              std::strtoul(arg3, nullptr, 10));
-    else if (name == "worker")
-        *answer = Worker();
-    else if (name == "marks")
-        *answer = StartUpMarks();
-    else
-        return false;
-    return true;
+std::string RunTimingCommand(const std::string& name, const char* arg1, const char* arg2,
+                             const char* arg3) {
+    if (name == "length") return "ok " + std::to_string(BoxLength());
+    if (name == "worker") return Worker();
+    if (name == "marks") return StartUpMarks();
+    if (name != "watch") return std::string();
+    if (!arg1 || !arg2 || !arg3) return "error watch LEN COUNT MS";
+    return Watch(std::atoll(arg1), static_cast<size_t>(std::max(0, std::atoi(arg2))),
+                 std::strtoul(arg3, nullptr, 10));
 }
