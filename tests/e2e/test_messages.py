@@ -12,16 +12,14 @@ BUSY = "Порт %d занят. Вероятно, его использует д
 CONNECT_ERROR = ("Ошибка!", "Невозможно подключиться!")
 
 
-class WithMessages(testbed.BedTestCase):
+class Messages(testbed.BedTestCase):
+    bed_tag = "messages"
+
     def dismiss(self, expected):
         self.assertEqual(self.session.message_box()[:2], expected)
         self.driver.ok("msgbox-ok")
         self.driver.wait_until(lambda: self.driver.call("nomsgbox") == ["ok", "0"], 10,
                                "the message to close")
-
-
-class Messages(WithMessages):
-    bed_tag = "messages"
 
     def open_message(self, which, owned):
         """Makes the worker show one of its messages: the busy port (after
@@ -32,7 +30,7 @@ class Messages(WithMessages):
             self.open_session()
             self.driver.ok("activate" if owned else "foreground")
             if which == "busy":
-                self.driver.set_text(FIELD_PORT, "65536")  # past the last port: taken
+                self.driver.set_text(FIELD_PORT, "65536")  # past the last port: the bind fails
                 self.session.click(START)
             else:
                 self.driver.set_text(FIELD_IP, "no such host!")
@@ -130,11 +128,9 @@ class Messages(WithMessages):
         driver.ok("msgbox-ok")
         self.assertEqual(process.wait(10), 0)
 
-
-class DeviceVanishes(WithMessages):
-    bed_tag = "vanish"
-
     def test_sends_while_the_device_host_vanishes_return_and_stop_works(self):
+        # The device host comes back for the tests after this one.
+        self.addCleanup(lambda: self.bed.device_present() or self.bed.add_device())
         self.open_session()
         self.session.start()
         peer = testbed.Peer(self.bed, "--port", 2048)
