@@ -1,6 +1,8 @@
-"""The program under floods of hostile datagrams: it keeps running, answers
-Stop and the close box, keeps its memory within bounds, and its received box
-shows nothing but what was sent (shown_text.py has the model and the check).
+"""The program under floods of hostile datagrams: it keeps running and
+answering, Stop, Start and the close box work during a flood, its memory
+stays within bounds, and its received box shows nothing but what was sent
+(shown_text.py has the model and the check). How quickly Stop and the close
+box answer under a flood scripts/soak holds to its figures; here a hang fails.
 
 Memory is the private (written) memory of the program's Wine process. Wine's
 rich-text box keeps a few hundred bytes per character it holds (about 650 for
@@ -18,20 +20,9 @@ import testbed
 import traffic
 from testbed import BOX, START, STOP, MemoryWatch, Traffic
 
-SECONDS = 10           # of each flood
-FLOOD_RATE = 1000      # datagrams per second
-FLOOD_PORTS = 10000    # distinct source ports
-STEADY_SIZE = 2000     # bytes of the steady sender's datagrams
-STEADY_RATE = 100
-BOX_ALLOWANCE = 1024   # bytes of memory per byte in the box
+SECONDS = 5  # of the flood
+BOX_ALLOWANCE = 1024  # bytes of memory per byte in the box
 SLACK = 16 << 20
-# Stop turns the panel idle before it waits for the worker, so Start shows at
-# once. The panel then answers again when that wait ends, after at most
-# 1000 ms; these limits only tell that from a hang on a loaded machine
-# (scripts/soak holds the figures to tighter ones and reports them).
-SHOWN_LIMIT_MS = 1100
-ANSWER_LIMIT_MS = 2500
-CLOSE_LIMIT_S = 3.0
 
 
 class Flood(testbed.BedTestCase):
@@ -40,104 +31,65 @@ class Flood(testbed.BedTestCase):
     def setUp(self):
         self.open_session()
         self.session.start()
-        self.pid = self.session.program.pid
 
-    def box(self):
+    def box_after(self, what):
+        """The box once it holds something, after the panel has answered."""
+        self.driver.wait_until(lambda: self.driver.raw_text(BOX), 10, what)
+        self.assertEqual(self.driver.ok("ping", 10000), ["1"], "the panel hangs")
         return self.driver.raw_text(BOX)
 
-    def assert_box_made_of(self, box, streams):
-        match = shown_text.match(box, streams)
+    def check_box(self, box, plan, summary, peak=0, before=0):
+        """The box made only of fragments of what was sent, in order, and the
+        memory's peak within the bound for it; the fragments' match."""
+        match = shown_text.match(box, [shown_text.Stream(plan, summary)])
         self.assertIsNone(match.error)
+        self.assertLessEqual(peak - before, BOX_ALLOWANCE * len(box) + SLACK)
         return match
 
-    def assert_panel_answers(self):
-        self.assertIsNone(self.session.program.poll(), "the program ended")
-        self.assertEqual(self.driver.ok("ping", ANSWER_LIMIT_MS), ["1"], "the panel hangs")
-
-    def stop_during(self, sender):
-        self.assertTrue(sender.running())
-        shown_ms, answered_ms = self.session.stop_timed()
-        print("\nStop under traffic: Start shown after %d ms, panel answered after %d ms" %
-              (shown_ms, answered_ms))
-        self.assertLessEqual(shown_ms, SHOWN_LIMIT_MS)
-        self.assertLess(answered_ms, ANSWER_LIMIT_MS)
-        self.session.wait_released()
-        return answered_ms
-
-    def stop(self):
-        self.session.click(STOP)
-        self.session.wait_state(START, True, True)
-        self.session.wait_released()
-
-    def test_flood_from_ten_thousand_ports_shows_only_what_was_sent(self):
+    def test_flood_from_ten_thousand_ports_with_stop_start_and_the_close_box_during_it(self):
         plan = traffic.Plan(seed=101)
-        memory = MemoryWatch(self.pid)
-        flood = Traffic(self.bed, plan, FLOOD_RATE, ports=FLOOD_PORTS)
+        memory = MemoryWatch(self.session.program.pid)
+        flood = Traffic(self.bed, plan, 1000, ports=10000)
         try:
-            self.driver.wait_until(lambda: len(self.box()) > 0, 10, "the first fragment")
+            self.box_after("the first fragment")
             time.sleep(SECONDS)  # the length of the flood, not a wait for anything
-            self.assert_panel_answers()
-            self.stop_during(flood)
+            self.box_after("the panel to answer")
+            self.session.stop_timed()
+            first_run = self.driver.raw_text(BOX)
+            memory.stop()
+            self.session.start()
+            second_run = self.box_after("a fragment after Start")
+            self.assertEqual(self.session.close_window(timeout=10)[0], 0)
         finally:
             summary = flood.summary()
-            memory.stop()
-        box = self.box()
-        match = self.assert_box_made_of(box, [shown_text.Stream(plan, summary)])
-        print("flood: %d datagrams sent, %d shown, box %d bytes, memory %d -> peak %d bytes" %
-              (summary["sent"], len(match.fragments), len(box), memory.first, memory.peak))
-        self.assertGreater(len(match.fragments), 50)
-        # The check saw every byte value that a fragment can hold (0x01-0xFF).
-        self.assertEqual(len(match.shown_bytes), 255)
-        self.assertLessEqual(memory.peak - memory.first, BOX_ALLOWANCE * len(box) + SLACK)
+        first = self.check_box(first_run, plan, summary, memory.peak, memory.first)
+        # The check saw every byte value that a fragment can hold (0x01-0xFF),
+        # which takes dozens of fragments.
+        self.assertEqual(len(first.shown_bytes), 255)
+        # The new worker cleared the box: it holds only datagrams that came
+        # after those of the first run.
+        second = self.check_box(second_run, plan, summary)
+        self.assertGreater(second.fragments[0][1], first.fragments[-1][1])
 
     def test_sender_of_2000_byte_datagrams_keeps_memory_bounded_run_after_run(self):
         """Half of each datagram lies past the 1000 bytes that the worker
         reads: it must be dropped, neither shown nor kept."""
-        peaks, first = [], None
+        peaks, before = [], None
         for run in range(2):
             if run:
                 self.session.start()  # a new worker clears the box
-                self.assertEqual(self.box(), b"")
-            plan = traffic.Plan(seed=202 + run, sizes=STEADY_SIZE, body=8)
-            memory = MemoryWatch(self.pid)
-            sender = Traffic(self.bed, plan, STEADY_RATE, seconds=SECONDS / 2)
-            summary = sender.finish()
-            self.assert_panel_answers()
-            self.stop()
+                self.assertEqual(self.driver.raw_text(BOX), b"")
+            plan = traffic.Plan(seed=202 + run, sizes=2000, body=8)
+            memory = MemoryWatch(self.session.program.pid)
+            summary = Traffic(self.bed, plan, 100, seconds=3).finish()
+            box = self.box_after("the datagrams")
+            self.session.click(STOP)
+            self.session.wait_released()
             memory.stop()
-            box = self.box()
-            match = self.assert_box_made_of(box, [shown_text.Stream(plan, summary)])
-            print("\n2000-byte sender, run %d: %d sent, %d shown, box %d bytes, memory %d -> "
-                  "peak %d bytes" % (run + 1, summary["sent"], len(match.fragments), len(box),
-                                     memory.first, memory.peak))
-            # It keeps receiving: most of them show (the worker takes 100 a second).
-            self.assertGreater(len(match.fragments), summary["sent"] // 4)
-            first = memory.first if first is None else first
-            self.assertLessEqual(memory.peak - first, BOX_ALLOWANCE * len(box) + SLACK)
+            before = memory.first if before is None else before
+            match = self.check_box(box, plan, summary, memory.peak, before)
+            # They show: the check had fragments to check. How many a second
+            # the worker keeps up with is a figure of scripts/bench.
+            self.assertGreaterEqual(len(match.fragments), 20)
             peaks.append(memory.peak)
         self.assertLessEqual(peaks[1], peaks[0] + SLACK)
-
-    def test_datagrams_while_stopping_and_starting_then_the_close_box_during_a_flood(self):
-        plan = traffic.Plan(seed=303)
-        flood = Traffic(self.bed, plan, FLOOD_RATE, ports=FLOOD_PORTS)
-        try:
-            self.driver.wait_until(lambda: len(self.box()) > 0, 10, "the first fragment")
-            self.stop_during(flood)
-            before_stop = self.box()
-            self.session.start()  # while the flood goes on
-            self.driver.wait_until(lambda: len(self.box()) > 0, 10, "a fragment after Start")
-            self.assert_panel_answers()
-            after_start = self.box()
-            code, seconds = self.session.close_window(timeout=10)
-            print("\nclose box during a flood: exit code %d after %.2f s" % (code, seconds))
-            self.assertEqual(code, 0)
-            self.assertLess(seconds, CLOSE_LIMIT_S)
-        finally:
-            summary = flood.summary()
-        stream = shown_text.Stream(plan, summary)
-        first_run = self.assert_box_made_of(before_stop, [stream])
-        second_run = self.assert_box_made_of(after_start, [stream])
-        # The new worker cleared the box: it holds only datagrams that came
-        # after those of the first run.
-        self.assertTrue(first_run.fragments and second_run.fragments)
-        self.assertGreater(second_run.fragments[0][1], first_run.fragments[-1][1])

@@ -1,6 +1,6 @@
 #pragma once
 // What the automation driver's two halves share: the program's main window,
-// its controls, answering, and waiting.
+// its controls, and waiting.
 #include <windows.h>
 
 #include <string>
@@ -10,8 +10,6 @@ extern HWND gMain;
 
 // A control of the main window by its number; null when there is none.
 HWND Control(int id);
-// Writes one answer line.
-void Answer(const std::string& line);
 
 // Polls test every stepMs until it holds (true) or timeoutMs has passed.
 template <typename Test> bool WaitFor(DWORD timeoutMs, DWORD stepMs, Test test) {
@@ -28,7 +26,7 @@ template <typename Test> bool WaitFor(DWORD timeoutMs, DWORD stepMs, Test test) 
 // device host on the same machine.
 long long NowUs();
 
-// The timing commands (timing_win.cpp): true when name was one of them, and
-// it has been answered.
-bool RunTimingCommand(const std::string& name, const char* arg1, const char* arg2,
-                      const char* arg3);
+// The timing commands (timing_win.cpp): the answer line when name is one of
+// them, else empty.
+std::string RunTimingCommand(const std::string& name, const char* arg1, const char* arg2,
+                             const char* arg3);

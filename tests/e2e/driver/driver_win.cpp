@@ -27,7 +27,6 @@
 //   nomsgbox                -> ok 0|1: whether a message box is open
 //   msgbox-ok               press OK of the open message box
 //   close                   press the close box (refused while the window is disabled)
-//   alive                   -> ok 0|1: whether the main window still exists
 //   foreground              bring a window of the driver's own to the front, as
 //                           when the operator switches to another program
 //   activate                bring the program's window to the front again
@@ -64,7 +63,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "runtime/cp1251.h"
 #include "tests/e2e/driver/driver.h"
@@ -75,36 +76,18 @@ HWND Control(int id) {
     return gMain ? GetDlgItem(gMain, id) : nullptr;
 }
 
-void Answer(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
 namespace {
 
 const char16_t kTitle[] = u"Virtual Q7700-Ethernet demo";
 
-DWORD gProcessId;
+DWORD gProcessId; // the program's, once its window or a box of it was found
 
 std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
-    for (unsigned char byte : bytes) {
-        hex.push_back(digits[byte >> 4]);
-        hex.push_back(digits[byte & 15]);
-    }
+    for (unsigned char byte : bytes)
+        hex += {digits[byte >> 4], digits[byte & 15]};
     return hex.empty() ? "-" : hex; // "-" stands for the empty text
-}
-
-std::string Unhex(const char* hex) {
-    std::string bytes;
-    if (!hex || std::strcmp(hex, "-") == 0) return bytes;
-    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
-        char pair[3] = {hex[i], hex[i + 1], 0};
-        bytes.push_back(static_cast<char>(std::strtoul(pair, nullptr, 16)));
-    }
-    return bytes;
 }
 
 std::wstring Wide(const std::string& text) {
@@ -112,311 +95,280 @@ std::wstring Wide(const std::string& text) {
     return std::wstring(chars.begin(), chars.end());
 }
 
+std::wstring WideFromHex(const char* hex) {
+    std::string bytes;
+    for (size_t i = 0; hex && std::strcmp(hex, "-") != 0 && hex[i] && hex[i + 1]; i += 2)
+        bytes.push_back(static_cast<char>(std::stoul(std::string(hex + i, 2), nullptr, 16)));
+    return Wide(bytes);
+}
+
+std::string Narrow(const std::wstring& text) {
+    return Utf16ToCp1251(std::u16string(text.begin(), text.end()));
+}
+
+// "ok" and the numbers; a flag is 1 or 0.
+std::string Ok(std::initializer_list<long long> numbers) {
+    std::string line = "ok";
+    for (long long number : numbers)
+        line += " " + std::to_string(number);
+    return line;
+}
+
 std::string WindowText(HWND window) {
     // WM_GETTEXT rather than GetWindowText: it reaches controls of another process.
     LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT copied =
-        SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    std::u16string chars(buffer.begin(), buffer.begin() + copied);
-    return Utf16ToCp1251(chars);
+    buffer.resize(static_cast<size_t>(
+        SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()))));
+    return Narrow(buffer);
 }
 
-bool IsMainWindow(HWND window) {
+bool HasTitle(HWND window) {
     wchar_t title[64] = {};
     GetWindowTextW(window, title, 64);
     return std::u16string(reinterpret_cast<char16_t*>(title)) == kTitle;
 }
 
-BOOL CALLBACK FindMain(HWND window, LPARAM) {
-    if (IsMainWindow(window)) {
-        gMain = window;
-        return FALSE;
-    }
-    return TRUE;
+// The visible top-level windows, in their order from the top.
+std::vector<HWND> TopWindows() {
+    static std::vector<HWND> found;
+    found.clear();
+    EnumWindows(
+        [](HWND window, LPARAM) -> BOOL {
+            if (IsWindowVisible(window)) found.push_back(window);
+            return TRUE;
+        },
+        0);
+    return found;
 }
 
-HWND gBox;
-BOOL CALLBACK FindBox(HWND window, LPARAM) {
+bool IsClass(HWND window, const wchar_t* name) {
     wchar_t className[16] = {};
     GetClassNameW(window, className, 16);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 &&
-        IsWindowVisible(window)) {
-        gBox = window;
-        return FALSE;
-    }
-    return TRUE;
+    return _wcsicmp(className, name) == 0;
 }
 
-int gBoxCount;
-BOOL CALLBACK CountBoxes(HWND window, LPARAM) {
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == gProcessId && std::wcscmp(className, L"#32770") == 0 &&
-        IsWindowVisible(window))
-        ++gBoxCount;
-    return TRUE;
-}
-
-BOOL CALLBACK FindTitledBox(HWND window, LPARAM) {
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) && IsMainWindow(window)) {
-        gBox = window;
-        return FALSE;
+// The program's open message boxes: those of its process, or before its
+// process is known (anyProcess) those titled as the program.
+std::vector<HWND> MessageBoxes(bool anyProcess = false) {
+    std::vector<HWND> boxes;
+    for (HWND box : TopWindows()) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(box, &processId);
+        if (IsClass(box, L"#32770") &&
+            (anyProcess ? HasTitle(box) : gProcessId && processId == gProcessId))
+            boxes.push_back(box);
     }
-    return TRUE;
+    return boxes;
 }
 
 HWND MessageBoxWindow() {
-    gBox = nullptr;
-    if (gProcessId) EnumWindows(FindBox, 0);
-    return gBox;
+    std::vector<HWND> boxes = MessageBoxes();
+    return boxes.empty() ? nullptr : boxes.front();
 }
 
-std::string BoxText(HWND box) {
-    // The message text is the box's static control (identifier 0xFFFF).
-    HWND text = GetDlgItem(box, 0xFFFF);
-    return text ? WindowText(text) : std::string();
-}
-
-HWND Control(const char* id) {
-    return id ? ::Control(std::atoi(id)) : nullptr;
+// "ok TITLEHEX TEXTHEX OWNED" of a box, once its text control (0xFFFF),
+// which may be filled a moment after the box shows, holds the message.
+std::string BoxAnswer(HWND box) {
+    auto text = [box] {
+        HWND control = GetDlgItem(box, 0xFFFF);
+        return control ? WindowText(control) : std::string();
+    };
+    WaitFor(1000, 5, [&] { return !text().empty(); });
+    return "ok " + Hex(WindowText(box)) + " " + Hex(text()) + " " +
+           (GetWindow(box, GW_OWNER) ? "1" : "0");
 }
 
 // The family of the font that a DC really draws with: for a substituted
 // face ("MS Shell Dlg") GetTextFace gives the name asked for, not the font.
+// Empty for a font without outlines, which no label here uses.
 std::wstring RealizedFace(HDC dc) {
-    UINT bytes = GetOutlineTextMetricsW(dc, 0, nullptr);
-    if (bytes == 0) {
-        wchar_t face[LF_FACESIZE] = {};
-        GetTextFaceW(dc, LF_FACESIZE, face);
-        return face;
-    }
-    std::string buffer(bytes, '\0');
+    std::string buffer(GetOutlineTextMetricsW(dc, 0, nullptr), '\0');
     auto* metrics = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
-    if (!GetOutlineTextMetricsW(dc, bytes, metrics)) return std::wstring();
+    if (buffer.empty() || !GetOutlineTextMetricsW(dc, static_cast<UINT>(buffer.size()), metrics))
+        return std::wstring();
     return reinterpret_cast<const wchar_t*>(buffer.data() +
                                             reinterpret_cast<uintptr_t>(metrics->otmpFamilyName));
 }
 
-template <typename Test> bool WaitFor(DWORD timeoutMs, Test test) {
-    return ::WaitFor(timeoutMs, 5, test);
+// Size of a label's text on one line in the font it draws with, and the face.
+std::string Extent(HWND control) {
+    // Wine answers WM_GETFONT from another process with 0; its static control
+    // keeps the font in its first extra word, which any process can read. The
+    // default GUI font is a stock object, so its handle is valid here too.
+    auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    if (!font && IsClass(control, L"Static"))
+        font = reinterpret_cast<HFONT>(GetWindowLongPtrW(control, 0));
+    if (!font) return "error the control's font is unknown here";
+    HDC dc = GetDC(control); // measured on the control's own DC, in that font
+    HGDIOBJ previous = SelectObject(dc, font);
+    std::wstring text = Wide(WindowText(control)), face = RealizedFace(dc);
+    SIZE size{};
+    bool measured =
+        previous && GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    if (!measured) return "error cannot measure in the control's font";
+    return Ok({size.cx, size.cy}) + " " + Hex(Narrow(face));
 }
 
-void Run(char* line) {
-    char* command = std::strtok(line, " \r\n");
-    char* arg1 = std::strtok(nullptr, " \r\n");
-    char* arg2 = std::strtok(nullptr, " \r\n");
-    char* arg3 = std::strtok(nullptr, " \r\n");
-    if (!command) return Answer("error empty");
-    std::string name = command;
+// Presses button control as click does, then times until other shows visible
+// and enabled and the main window's thread answers a message again.
+std::string ClickUntilShown(HWND control, HWND other, DWORD timeoutMs) {
+    // Timed here, beside the window, so that no round trip to the test is
+    // counted; polled every millisecond.
+    LARGE_INTEGER frequency, start;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    PostMessageW(control, BM_CLICK, 0, 0);
+    auto elapsedMs = [&] {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return (now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart;
+    };
+    bool shown = false;
+    while (!(shown = IsWindowVisible(other) && IsWindowEnabled(other)) &&
+           elapsedMs() < static_cast<long long>(timeoutMs))
+        Sleep(1);
+    long long shownMs = elapsedMs();
+    if (!shown) return "error timed out " + std::to_string(shownMs);
+    // The handler that showed it may still be busy (waiting for a thread,
+    // say): the panel has answered once its thread takes messages again.
+    DWORD_PTR result = 0;
+    UINT left = static_cast<UINT>(std::max(1LL, static_cast<long long>(timeoutMs) - shownMs));
+    if (!SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, left, &result))
+        return "error timed out " + std::to_string(elapsedMs());
+    return Ok({shownMs, elapsedMs()});
+}
 
+int ProgramThreads() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == gProcessId;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Brings a window to the front: the driver's own stand-in for another
+// program (nullptr) or the program's main window.
+std::string BringToFront(HWND window) {
+    static HWND other;
+    if (!window && !other)
+        other = CreateWindowExW(0, L"Static", L"another program", WS_OVERLAPPEDWINDOW, 400, 300,
+                                200, 100, nullptr, nullptr, nullptr, nullptr);
+    if (!window) ShowWindow(window = other, SW_SHOW);
+    SetForegroundWindow(window);
+    bool front = WaitFor(2000, 5, [window] {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        return GetForegroundWindow() == window;
+    });
+    return front ? "ok" : "error not in front";
+}
+
+std::string Run(const std::string& name, const char* arg1, const char* arg2, const char* arg3) {
+    DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
     if (name == "find") {
-        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
-        bool found = WaitFor(timeout, [] {
-            gMain = nullptr;
-            EnumWindows(FindMain, 0);
+        bool found = WaitFor(timeout, 5, [] {
             // The window shows before its controls are made; the received
-            // box (11) is the last of them.
-            return gMain != nullptr && IsWindowVisible(gMain) && GetDlgItem(gMain, 11) != nullptr;
+            // box (11) is the last of them. A box of the program has its title.
+            std::vector<HWND> windows = TopWindows();
+            auto main = std::find_if(windows.begin(), windows.end(),
+                                     [](HWND w) { return HasTitle(w) && GetDlgItem(w, 11); });
+            gMain = main == windows.end() ? nullptr : *main;
+            return gMain != nullptr;
         });
-        if (!found) return Answer("error no window");
+        if (!found) return "error no window";
         GetWindowThreadProcessId(gMain, &gProcessId);
-        return Answer("ok " + std::to_string(reinterpret_cast<uintptr_t>(gMain)));
+        return "ok " + std::to_string(reinterpret_cast<uintptr_t>(gMain));
     }
-    if (name == "alive") return Answer(gMain && IsWindow(gMain) ? "ok 1" : "ok 0");
-    if (name == "foreground") {
-        static HWND other;
-        if (!other)
-            other = CreateWindowExW(0, L"Static", L"another program", WS_OVERLAPPEDWINDOW, 400, 300,
-                                    200, 100, nullptr, nullptr, nullptr, nullptr);
-        ShowWindow(other, SW_SHOW);
-        SetForegroundWindow(other);
-        bool front = WaitFor(2000, [] {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&message);
-            return GetForegroundWindow() == other;
-        });
-        return Answer(front ? "ok" : "error not in front");
-    }
-    if (name == "quit") std::exit(0);
+    if (name == "foreground") return BringToFront(nullptr);
     if (name == "msgbox-any") {
-        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
-        bool found = WaitFor(timeout, [] {
-            gBox = nullptr;
-            EnumWindows(FindTitledBox, 0);
-            return gBox != nullptr;
-        });
-        if (!found) return Answer("error no message box");
-        HWND box = gBox;
-        GetWindowThreadProcessId(box, &gProcessId);
-        WaitFor(1000, [&] { return !BoxText(box).empty(); });
-        return Answer("ok " + Hex(WindowText(box)) + " " + Hex(BoxText(box)) + " " +
-                      (GetWindow(box, GW_OWNER) ? "1" : "0"));
+        std::vector<HWND> boxes;
+        if (!WaitFor(timeout, 5, [&] { return !(boxes = MessageBoxes(true)).empty(); }))
+            return "error no message box";
+        GetWindowThreadProcessId(boxes.front(), &gProcessId);
+        return BoxAnswer(boxes.front());
     }
     if (name == "threads") {
-        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-        if (snapshot == INVALID_HANDLE_VALUE) return Answer("error no snapshot");
-        THREADENTRY32 entry{};
-        entry.dwSize = sizeof entry;
-        int count = 0;
-        for (BOOL more = Thread32First(snapshot, &entry); more;
-             more = Thread32Next(snapshot, &entry))
-            if (entry.th32OwnerProcessID == gProcessId) ++count;
-        CloseHandle(snapshot);
-        return Answer("ok " + std::to_string(count));
+        int count = ProgramThreads();
+        return count < 0 ? "error no snapshot" : Ok({count});
     }
-    if (name == "count-boxes") {
-        gBoxCount = 0;
-        EnumWindows(CountBoxes, 0);
-        return Answer("ok " + std::to_string(gBoxCount));
-    }
-    if (name == "nomsgbox") return Answer(MessageBoxWindow() ? "ok 1" : "ok 0");
+    if (name == "count-boxes") return Ok({static_cast<long long>(MessageBoxes().size())});
+    if (name == "nomsgbox") return Ok({MessageBoxWindow() != nullptr});
     if (name == "msgbox-ok") {
         HWND box = MessageBoxWindow();
-        if (!box) return Answer("error no message box");
-        HWND ok = GetDlgItem(box, IDOK);
-        if (ok)
-            PostMessageW(ok, BM_CLICK, 0, 0);
-        else
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return Answer("ok");
+        if (!box) return "error no message box";
+        PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        return "ok";
     }
-    if (!gMain || !IsWindow(gMain)) return Answer("error no window");
-    if (RunTimingCommand(name, arg1, arg2, arg3)) return;
+    if (!gMain || !IsWindow(gMain)) return "error no window";
+    std::string timing = RunTimingCommand(name, arg1, arg2, arg3);
+    if (!timing.empty()) return timing;
 
-    if (name == "activate") {
-        SetForegroundWindow(gMain);
-        bool front = WaitFor(2000, [] { return GetForegroundWindow() == gMain; });
-        return Answer(front ? "ok" : "error not in front");
-    }
+    if (name == "activate") return BringToFront(gMain);
     if (name == "ping") {
-        UINT timeout = arg1 ? static_cast<UINT>(std::strtoul(arg1, nullptr, 10)) : 1000;
         DWORD_PTR result = 0;
-        bool answered =
-            SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0;
-        return Answer(answered ? "ok 1" : "ok 0");
+        return Ok({SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result) != 0});
     }
     if (name == "client") {
         RECT r;
         GetClientRect(gMain, &r);
-        return Answer("ok " + std::to_string(r.right) + " " + std::to_string(r.bottom));
+        return Ok({r.right, r.bottom});
     }
     if (name == "msgbox") {
-        DWORD timeout = arg1 ? std::strtoul(arg1, nullptr, 10) : 5000;
         HWND box = nullptr;
-        if (!WaitFor(timeout, [&] { return (box = MessageBoxWindow()) != nullptr; }))
-            return Answer("error no message box");
-        // The text control may be filled a moment after the box shows.
-        WaitFor(1000, [&] { return !BoxText(box).empty(); });
-        bool owned = GetWindow(box, GW_OWNER) != nullptr;
-        return Answer("ok " + Hex(WindowText(box)) + " " + Hex(BoxText(box)) + " " +
-                      (owned ? "1" : "0") + " " + (IsWindowEnabled(gMain) ? "1" : "0"));
+        if (!WaitFor(timeout, 5, [&] { return (box = MessageBoxWindow()) != nullptr; }))
+            return "error no message box";
+        return BoxAnswer(box) + (IsWindowEnabled(gMain) ? " 1" : " 0");
     }
     if (name == "close") {
-        if (!IsWindowEnabled(gMain)) return Answer("error window disabled");
+        if (!IsWindowEnabled(gMain)) return "error window disabled";
         // What the close box does: the system command, which the default
         // handling turns into a close request.
         PostMessageW(gMain, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return Answer("ok");
+        return "ok";
     }
 
-    HWND control = arg1 ? Control(arg1) : nullptr;
-    if (!control) return Answer("error no control");
-    if (name == "text") return Answer("ok " + Hex(WindowText(control)));
+    HWND control = arg1 ? Control(std::atoi(arg1)) : nullptr;
+    if (!control) return "error no control";
+    if (name == "text") return "ok " + Hex(WindowText(control));
     if (name == "settext") {
-        std::wstring text = Wide(Unhex(arg2));
-        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        return Answer("ok");
+        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFromHex(arg2).c_str()));
+        return "ok";
     }
     if (name == "type") {
-        for (wchar_t c : Wide(Unhex(arg2)))
+        for (wchar_t c : WideFromHex(arg2))
             SendMessageW(control, WM_CHAR, c, 1);
-        return Answer("ok");
+        return "ok";
     }
-    if (name == "state")
-        return Answer(std::string("ok ") + (IsWindowVisible(control) ? "1" : "0") + " " +
-                      (IsWindowEnabled(control) ? "1" : "0"));
+    if (name == "state") return Ok({IsWindowVisible(control) != 0, IsWindowEnabled(control) != 0});
     if (name == "rect") {
         RECT r;
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, gMain, reinterpret_cast<POINT*>(&r), 2);
-        return Answer("ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-                      std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
+        return Ok({r.left, r.top, r.right - r.left, r.bottom - r.top});
     }
-    if (name == "extent") {
-        // The font the label draws with. Wine answers WM_GETFONT from another
-        // process with 0; its static control keeps the font in its first
-        // extra word, which any process can read. The default GUI font is a
-        // stock object, so its handle is valid in this process too.
-        auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-        wchar_t className[16] = {};
-        GetClassNameW(control, className, 16);
-        if (!font && _wcsicmp(className, L"Static") == 0)
-            font = reinterpret_cast<HFONT>(GetWindowLongPtrW(control, 0));
-        LOGFONTW description{};
-        if (!font || !GetObjectW(font, sizeof description, &description))
-            return Answer("error the control's font is unknown here");
-        // Measured on the control's own DC, in that font.
-        HDC dc = GetDC(control);
-        HGDIOBJ previous = SelectObject(dc, font);
-        std::wstring text = Wide(WindowText(control));
-        SIZE size{};
-        bool measured = previous && GetTextExtentPoint32W(dc, text.c_str(),
-                                                          static_cast<int>(text.size()), &size);
-        std::wstring face = measured ? RealizedFace(dc) : std::wstring();
-        if (previous) SelectObject(dc, previous);
-        ReleaseDC(control, dc);
-        if (!measured) return Answer("error cannot measure in the control's font");
-        return Answer("ok " + std::to_string(size.cx) + " " + std::to_string(size.cy) + " " +
-                      Hex(Utf16ToCp1251(std::u16string(face.begin(), face.end()))));
-    }
+    if (name == "extent") return Extent(control);
+    // The presses, refused when the operator could not make them: a hidden
+    // or disabled button, or a window disabled by a box it owns.
+    if (name != "click" && name != "click-until-shown") return "error unknown command";
+    if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
+        return "error not clickable";
     if (name == "click-until-shown") {
-        HWND other = arg2 ? Control(arg2) : nullptr;
-        if (!other) return Answer("error no control");
-        if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
-            return Answer("error not clickable");
-        DWORD timeout = arg3 ? std::strtoul(arg3, nullptr, 10) : 5000;
-        // Timed here, beside the window, so that no round trip to the test
-        // is counted; polled every millisecond.
-        LARGE_INTEGER frequency, start, now;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&start);
-        PostMessageW(control, BM_CLICK, 0, 0);
-        auto elapsedMs = [&] {
-            QueryPerformanceCounter(&now);
-            return static_cast<long long>((now.QuadPart - start.QuadPart) * 1000 /
-                                          frequency.QuadPart);
-        };
-        bool shown = false;
-        while (!(shown = IsWindowVisible(other) && IsWindowEnabled(other)) &&
-               elapsedMs() < static_cast<long long>(timeout))
-            Sleep(1);
-        long long shownMs = elapsedMs();
-        if (!shown) return Answer("error timed out " + std::to_string(shownMs));
-        // The handler that showed it may still be busy (waiting for a thread,
-        // say): the panel has answered once its thread takes messages again.
-        DWORD_PTR result = 0;
-        UINT left = static_cast<UINT>(std::max(1LL, static_cast<long long>(timeout) - shownMs));
-        if (!SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, left, &result))
-            return Answer("error timed out " + std::to_string(elapsedMs()));
-        return Answer("ok " + std::to_string(shownMs) + " " + std::to_string(elapsedMs()));
+        HWND other = arg2 ? Control(std::atoi(arg2)) : nullptr;
+        if (!other) return "error no control";
+        return ClickUntilShown(control, other, arg3 ? std::strtoul(arg3, nullptr, 10) : 5000);
     }
-    if (name == "click") {
-        if (!IsWindowVisible(control) || !IsWindowEnabled(control) || !IsWindowEnabled(gMain))
-            return Answer("error not clickable");
-        // The button presses itself and sends its own click notification.
-        long long time = NowUs();
-        PostMessageW(control, BM_CLICK, 0, 0);
-        return Answer("ok " + std::to_string(time));
-    }
-    Answer("error unknown command");
+    // The button presses itself and sends its own click notification.
+    long long time = NowUs();
+    PostMessageW(control, BM_CLICK, 0, 0);
+    return Ok({time});
 }
 
 } // namespace
@@ -425,8 +377,16 @@ int main() {
     // Plain "\n" line ends, whatever the console would make of them.
     _setmode(_fileno(stdout), _O_BINARY);
     timeBeginPeriod(1); // Sleep(1) polls at 1 ms, not at the default tick
-    char line[200000];
-    while (std::fgets(line, sizeof line, stdin))
-        Run(line);
+    static char line[200000];
+    while (std::fgets(line, sizeof line, stdin)) {
+        char* command = std::strtok(line, " \r\n");
+        char* arg1 = std::strtok(nullptr, " \r\n");
+        char* arg2 = std::strtok(nullptr, " \r\n");
+        char* arg3 = std::strtok(nullptr, " \r\n");
+        if (command && std::strcmp(command, "quit") == 0) break;
+        std::string answer = command ? Run(command, arg1, arg2, arg3) : "error empty";
+        std::fputs((answer + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    }
     return 0;
 }

@@ -11,47 +11,40 @@
 
 namespace {
 
-constexpr int kBox = 11;
+using TimeEntry = void(WINAPI*)(LPFILETIME);
 
-using PreciseTimeEntry = void(WINAPI*)(LPFILETIME);
-
-double ElapsedMs(const LARGE_INTEGER& since) {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart - since.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
+// The value at a fraction of the way through the values, once sorted; 0 for none.
+double At(std::vector<double>* values, double fraction) {
+    if (values->empty()) return 0;
+    std::sort(values->begin(), values->end());
+    size_t i = static_cast<size_t>(fraction * static_cast<double>(values->size()));
+    return (*values)[std::min(i, values->size() - 1)];
 }
 
-LRESULT BoxLength() {
-    return SendMessageW(Control(kBox), WM_GETTEXTLENGTH, 0, 0);
+long long BoxLength() {
+    return SendMessageW(Control(11), WM_GETTEXTLENGTH, 0, 0);
 }
 
-void Watch(long long blockLength, int count, DWORD timeoutMs) {
-    if (!Control(kBox) || blockLength <= 0) return Answer("error no box");
+std::string Watch(long long blockLength, size_t count, DWORD timeoutMs) {
+    if (!Control(11) || blockLength <= 0) return "error no box";
     std::vector<long long> seen;
-    std::vector<double> pollMs;
-    seen.reserve(static_cast<size_t>(count));
+    std::vector<double> pollUs;
     DWORD start = GetTickCount();
-    while (static_cast<int>(seen.size()) < count && GetTickCount() - start < timeoutMs) {
-        LARGE_INTEGER before;
-        QueryPerformanceCounter(&before);
-        LRESULT length = BoxLength();
-        pollMs.push_back(ElapsedMs(before));
+    while (seen.size() < count && GetTickCount() - start < timeoutMs) {
+        long long before = NowUs();
+        long long length = BoxLength();
         long long now = NowUs();
-        while (static_cast<int>(seen.size()) < count &&
-               static_cast<long long>(length) >=
-                   static_cast<long long>(seen.size() + 1) * blockLength)
+        pollUs.push_back(static_cast<double>(now - before));
+        while (seen.size() < count &&
+               length >= static_cast<long long>(seen.size() + 1) * blockLength)
             seen.push_back(now);
         Sleep(1);
     }
-    std::sort(pollMs.begin(), pollMs.end());
-    double median = pollMs.empty() ? 0 : pollMs[pollMs.size() / 2];
-    std::string line = "ok " + std::to_string(pollMs.size()) + " " +
-                       std::to_string(static_cast<long long>(median * 1000.0));
+    std::string line = "ok " + std::to_string(pollUs.size()) + " " +
+                       std::to_string(static_cast<long long>(At(&pollUs, 0.5)));
     for (long long time : seen)
         line += " " + std::to_string(time);
-    Answer(line);
+    return line;
 }
 
 // The timing marks of the main window's process, in the order noted; empty
@@ -83,10 +76,10 @@ long long gWorkerSeen; // counter of the last cycle "worker" has reported
 
 // The worker's own time per datagram: from the start of a cycle in which it
 // showed a payload to its pause.
-void Worker() {
+std::string Worker() {
     long long frequency = 0;
     std::vector<TimingMark> marks = ReadMarks(&frequency);
-    if (marks.empty() || frequency <= 0) return Answer("error no timing marks");
+    if (marks.empty() || frequency <= 0) return "error no timing marks";
     std::vector<double> costs; // microseconds
     long long cycle = -1;
     bool shown = false;
@@ -103,68 +96,49 @@ void Worker() {
             gWorkerSeen = cycle;
         }
     }
-    if (costs.empty()) return Answer("ok 0 0 0 0 0");
-    std::sort(costs.begin(), costs.end());
+    if (costs.empty()) return "ok 0 0 0 0 0";
     double sum = 0;
     for (double cost : costs)
         sum += cost;
-    auto at = [&](double fraction) {
-        size_t i = static_cast<size_t>(fraction * static_cast<double>(costs.size()));
-        return static_cast<long long>(costs[std::min(i, costs.size() - 1)]);
-    };
-    Answer("ok " + std::to_string(costs.size()) + " " + std::to_string(at(0.5)) + " " +
-           std::to_string(at(0.99)) + " " + std::to_string(static_cast<long long>(costs.back())) +
-           " " + std::to_string(static_cast<long long>(sum / static_cast<double>(costs.size()))));
+    auto us = [](double value) { return " " + std::to_string(static_cast<long long>(value)); };
+    return "ok " + std::to_string(costs.size()) + us(At(&costs, 0.5)) + us(At(&costs, 0.99)) +
+           us(At(&costs, 1)) + us(sum / static_cast<double>(costs.size()));
 }
 
 // The start-up marks: every mark before the worker's first cycle.
-void StartUpMarks() {
+std::string StartUpMarks() {
     long long frequency = 0;
     std::vector<TimingMark> marks = ReadMarks(&frequency);
-    if (marks.empty() || frequency <= 0) return Answer("error no timing marks");
+    if (marks.empty() || frequency <= 0) return "error no timing marks";
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     std::string line = "ok " + std::to_string(frequency) + " " + std::to_string(now.QuadPart);
     for (const TimingMark& mark : marks) {
-        std::string tag = Tag(mark);
-        if (tag == "cycle") break;
-        line += " " + tag + "=" + std::to_string(mark.counter);
+        if (Tag(mark) == "cycle") break;
+        line += " " + Tag(mark) + "=" + std::to_string(mark.counter);
     }
-    Answer(line);
+    return line;
 }
 
 } // namespace
 
 long long NowUs() {
-    static auto precise = reinterpret_cast<PreciseTimeEntry>(reinterpret_cast<void (*)()>(
+    static auto precise = reinterpret_cast<TimeEntry>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
     FILETIME time;
-    if (precise)
-        precise(&time);
-    else
-        GetSystemTimeAsFileTime(&time);
-    ULARGE_INTEGER ticks{};
-    ticks.LowPart = time.dwLowDateTime;
-    ticks.HighPart = time.dwHighDateTime;
+    (precise ? precise : GetSystemTimeAsFileTime)(&time);
     // 100 ns ticks since 1601 to microseconds since 1970.
-    return static_cast<long long>(ticks.QuadPart / 10) - 11644473600000000LL;
+    long long ticks = static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    return ticks / 10 - 11644473600000000LL;
 }
 
-bool RunTimingCommand(const std::string& name, const char* arg1, const char* arg2,
-                      const char* arg3) {
-    if (name == "length") {
-        Answer("ok " + std::to_string(BoxLength()));
-    } else if (name == "watch") {
-        if (!arg1 || !arg2 || !arg3)
-            Answer("error watch LEN COUNT MS");
-        else
-            Watch(std::atoll(arg1), std::atoi(arg2), std::strtoul(arg3, nullptr, 10));
-    } else if (name == "worker") {
-        Worker();
-    } else if (name == "marks") {
-        StartUpMarks();
-    } else {
-        return false;
-    }
-    return true;
+std::string RunTimingCommand(const std::string& name, const char* arg1, const char* arg2,
+                             const char* arg3) {
+    if (name == "length") return "ok " + std::to_string(BoxLength());
+    if (name == "worker") return Worker();
+    if (name == "marks") return StartUpMarks();
+    if (name != "watch") return std::string();
+    if (!arg1 || !arg2 || !arg3) return "error watch LEN COUNT MS";
+    return Watch(std::atoll(arg1), static_cast<size_t>(std::max(0, std::atoi(arg2))),
+                 std::strtoul(arg3, nullptr, 10));
 }
