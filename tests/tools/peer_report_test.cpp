@@ -31,13 +31,14 @@ TEST(PeerReport, DatagramReportsNameWhatTheCheckFound) {
                            "A\0B",
                            8);
     const ReportCase kCases[] = {
-        {cyrillic, -1, true, "\"from\":\"127.0.0.1\",\"port\":40000,\"length\":13"},
-        {cyrillic, -1, true, "\"frame\":true,\"nonce\":200"},
-        {cyrillic, -1, true, "\"text\":\"Привет\\n\\r\",\"shown\":\"Привет\\n\\r\""},
-        {cyrillic, -1, true, "\"hex\":\"cff0e8e2e5f20a0d\""},
-        {cyrillic, -1, false, "127.0.0.1:40000  13 bytes  header 10 08 00 C8 D0\n"},
-        {cyrillic, -1, false, "frame: well-formed, nonce 200\n"},
-        {cyrillic, -1, false, "text: \"Привет\\n\\r\"\n    hex:  CF F0 E8 E2 E5 F2 0A 0D\n"},
+        {cyrillic, -1, true,
+         "\"from\":\"127.0.0.1\",\"port\":40000,\"length\":13,\"header\":\"100800c8d0\","
+         "\"frame\":true,\"nonce\":200"},
+        {cyrillic, -1, true,
+         "\"text\":\"Привет\\n\\r\",\"shown\":\"Привет\\n\\r\",\"hex\":\"cff0e8e2e5f20a0d\"}"},
+        {cyrillic, -1, false,
+         "127.0.0.1:40000  13 bytes  header 10 08 00 C8 D0\n    frame: well-formed, nonce 200\n"
+         "    text: \"Привет\\n\\r\"\n    hex:  CF F0 E8 E2 E5 F2 0A 0D\n"},
         {kFrame, 7, false, "NOT well-formed (nonce 7 repeats this sender's previous one)"},
         {With(0, 0x11), -1, false, "byte 0 is 0x11, not 0x10"},
         {With(1, 9), -1, false, "byte 1 is 9, the message has 3 bytes"},
@@ -50,8 +51,7 @@ TEST(PeerReport, DatagramReportsNameWhatTheCheckFound) {
         {"", -1, false, "header (none)"},
         {zero, -1, true, "\"payload_zero\":true,\"text\":\"A\\u0000B\",\"shown\":\"A\""},
         {zero, -1, false, "; the message holds a zero byte\n    text: \"A\\0B\""},
-        {kFrame + std::string(200, 'z'), -1, false, "zzz\" ... (75 more)\n"},
-    };
+        {kFrame + std::string(200, 'z'), -1, false, "zzz\" ... (75 more)\n"}};
     for (const ReportCase& c : kCases) {
         SCOPED_TRACE(c.part);
         ReceivedDatagram datagram{SocketParseIPv4("127.0.0.1"), 40000, c.bytes,
@@ -63,27 +63,17 @@ TEST(PeerReport, DatagramReportsNameWhatTheCheckFound) {
     }
 }
 
-TEST(PeerReport, TextsAndEventLines) {
+// Control bytes are escaped for people and for JSON; what the peer program
+// prints as it runs is checked by its own tests, these lines only here.
+TEST(PeerReport, EscapesAndEventLines) {
     const std::pair<std::string, std::string> kCases[] = {
         {EscapedText(std::string("a\x01\x7f\"\\\x98\t\0z", 9)), "a\\x01\\x7F\\\"\\\\\\x98\\t\\0z"},
         {EscapedText("\xC0\xDF\xFF"), "АЯя"},
         {JsonText(std::string("\x01\x7f\"\\\xC0\t", 6)), "\"\\u0001\\u007f\\\"\\\\А\\t\""},
-        {HexText(std::string("\x00\xAB", 2), true), "00 AB"},
-        {HexText(std::string("\x00\xAB", 2), false), "00ab"},
-        {AddressText(SocketParseIPv4("10.1.2.3")), "10.1.2.3"},
-        {ListeningReport("0.0.0.0", 2048, true),
-         "{\"event\":\"listening\",\"address\":\"0.0.0.0\",\"port\":2048}\n"},
         {ListeningReport("0.0.0.0", 2048, false), "listening on 0.0.0.0:2048 (UDP)\n"},
-        {SentReport("h", 1, "xy", false, true), "{\"event\":\"sent\",\"to\":\"h\",\"port\":1,"
-                                                "\"length\":2,\"frame\":false,\"nonce\":-1}\n"},
         {AnsweredReport("h", 1, kFrame, false), "answered 8 bytes to h:1 (frame, nonce 7)\n"},
         {SentReport("h", 1, "xy", false, false), "sent 2 bytes to h:1 (raw)\n"},
-        {ErrorReport("port \"2048\"", true),
-         "{\"event\":\"error\",\"message\":\"port \\\"2048\\\"\"}\n"},
-        {ErrorReport("no memory", false), "q7700-peer: no memory\n"},
-        {DoneReport(1, 2, true), "{\"event\":\"done\",\"received\":1,\"sent\":2}\n"},
-        {DoneReport(1, 2, false), "done: 1 received, 2 sent\n"},
-    };
+        {ErrorReport("a \"b\"", true), "{\"event\":\"error\",\"message\":\"a \\\"b\\\"\"}\n"}};
     for (const auto& [text, expected] : kCases)
         EXPECT_EQ(text, expected);
 }
