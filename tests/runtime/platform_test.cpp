@@ -90,22 +90,4 @@ TEST(ReentrantLock, OwnerMayEnterAgainWhileOthersWait) {
     });
 }
 
-TEST(ThreadSlot, EachThreadSeesItsOwnValue) {
-    ThreadSlot slot;
-    ASSERT_TRUE(ThreadSlotAllocate(&slot));
-    int mine = 1, theirs = 2;
-    ThreadSlotSet(slot, &mine);
-    void* seenByOther = &mine;
-    uint32_t otherId = 0;
-    std::thread([&] {
-        seenByOther = ThreadSlotGet(slot);
-        ThreadSlotSet(slot, &theirs);
-        otherId = CurrentThreadId();
-    }).join();
-    EXPECT_EQ(seenByOther, nullptr);
-    EXPECT_EQ(ThreadSlotGet(slot), &mine);
-    EXPECT_NE(otherId, CurrentThreadId());
-    ThreadSlotFree(slot);
-}
-
 } // namespace

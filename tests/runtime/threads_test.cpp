@@ -39,40 +39,20 @@ uint32_t ReturnAtOnce(intptr_t) {
     return 0;
 }
 
-// --- Numbered threads ----------------------------------------------------
-
-TEST_F(ThreadsTest, WaitThatRunsOutLeavesTheThreadRunning) {
-    Event release;
-    int32_t number = StartThread(WaitForEvent, release.parameter());
-    EXPECT_EQ(WaitForThread(number, 50), 0);
-    // Only -1 means no limit: another negative time has already run out.
-    // (Taken for no limit, it would last until the thread gives up.)
-    EXPECT_EQ(WaitForThread(number, -5), 0);
-    EXPECT_EQ(ThreadRunning(number), 1);
-    release.set();
-    EXPECT_EQ(WaitForThread(number, -1), 1);
-    EXPECT_EQ(ThreadRunning(number), 0);
-    // Numbers without a running thread answer at once.
-    EXPECT_EQ(WaitForThread(number, -1), 1);
-    EXPECT_EQ(WaitForThread(1000000, -1), 1);
-    EXPECT_EQ(ThreadRunning(1000000), 0);
-    EXPECT_EQ(ThreadRunning(0), 0);
-}
-
-// Ended threads are forgotten (their handles closed) at the next start, but
-// their numbers stay used; CloseThreadHandles forgets every thread but
-// stops none.
-TEST_F(ThreadsTest, StartForgetsEndedThreadsButNeverGivesANumberTwice) {
+// A number is never given twice (0 is "no thread"); ended threads are
+// forgotten at the next start and CloseThreadHandles forgets every thread
+// but stops none. A wait that runs out leaves the thread running; only -1
+// means no limit (another negative time has run out at once).
+TEST_F(ThreadsTest, NumberedThreadsAreNeverStoppedAndTheirNumbersNeverReused) {
     static std::atomic<int> finished{0};
     CloseThreadHandles();
     Event release;
-    int32_t first = StartThread(
-        [](intptr_t event) -> uint32_t {
-            WaitForEvent(event);
-            return finished = 1;
-        },
-        release.parameter());
-    EXPECT_GE(first, 1); // 0 is "no thread"
+    int32_t first =
+        StartThread([](intptr_t event) -> uint32_t { return finished = WaitForEvent(event) + 1; },
+                    release.parameter());
+    EXPECT_GE(first, 1);
+    EXPECT_EQ(WaitForThread(first, 50) + WaitForThread(first, -5), 0);
+    EXPECT_EQ(ThreadRunning(first), 1);
     int32_t ended = StartThread(ReturnAtOnce, 0);
     EXPECT_EQ(ended, first + 1);
     ASSERT_EQ(WaitForThread(ended, 5000), 1);
@@ -81,9 +61,11 @@ TEST_F(ThreadsTest, StartForgetsEndedThreadsButNeverGivesANumberTwice) {
     EXPECT_EQ(KnownThreadCount(), 2); // the ended one is gone, the new one known
     CloseThreadHandles();
     EXPECT_EQ(KnownThreadCount(), 0);
-    EXPECT_EQ(ThreadRunning(first), 0);
+    EXPECT_EQ(ThreadRunning(first), 0); // forgotten
     release.set();
     EXPECT_TRUE(WaitUntil([] { return finished.load() == 1; }));
+    for (int32_t nothing : {first, 0, 1000000})
+        EXPECT_EQ(WaitForThread(nothing, -1) - ThreadRunning(nothing), 1) << nothing;
 }
 
 Event* gInWait;
@@ -207,8 +189,8 @@ TEST_F(ThreadsTest, SixtyThirdWatchedThreadGetsASecondWatcher) {
     for (int i = 0; i < kWatched; ++i) {
         auto watched = [](intptr_t index) -> uint32_t {
             OnThreadExit(
-                [](void* index) {
-                    gExitThreads[reinterpret_cast<intptr_t>(index)] = GetCurrentThreadId();
+                [](void* data) {
+                    gExitThreads[reinterpret_cast<intptr_t>(data)] = GetCurrentThreadId();
                     ++gExitCalls;
                 },
                 reinterpret_cast<void*>(index));
