@@ -1,7 +1,7 @@
 // The frame builder's nonces, and the builder when memory runs out. The
 // header and message bytes of any built frame, the check of any datagram
 // and the payload of any received block are the fuzz targets' models
-// (tests/fuzz/fuzz_frame_check.cpp, fuzz_received_payload.cpp).
+// (tests/fuzz/fuzz_frame.cpp), run over its seeds in every test run.
 #include "app/frame.h"
 
 #include <gtest/gtest.h>
