@@ -114,16 +114,16 @@ struct Counter {
     uint32_t word;
 };
 int32_t gEarly, gLate, gThread;
-std::atomic<int> gConstructed{0}, gDestroyed{0}, gIntact{0}, gAfterEnd{0}, gBeforeDestroy{0};
+std::atomic<int> gConstructed{0}, gDestroyed{0}, gDestroyedRight{0}, gCallbackFirst{0};
 Counter* gThreadCopy;
 Event gRegistered, gUsed;
 void Construct(void* copy) {
     static_cast<Counter*>(copy)->marker = 0xC0FFEE;
     ++gConstructed;
 }
+// Right: the copy intact, its thread ended.
 void Destroy(void* copy) {
-    gIntact += static_cast<Counter*>(copy)->marker == 0xC0FFEEu;
-    gAfterEnd += ThreadRunning(gThread) == 0;
+    gDestroyedRight += static_cast<Counter*>(copy)->marker == 0xC0FFEEu && !ThreadRunning(gThread);
     ++gDestroyed;
 }
 
@@ -141,7 +141,7 @@ TEST_F(ThreadsTest, EachThreadGetsItsOwnCopyAlsoOfALaterVariableDestroyedAfterIt
     gThread = StartThread(
         [](intptr_t) -> uint32_t {
             ThreadVariable(gEarly); // the thread's block exists from here
-            OnThreadExit([](void*) { gBeforeDestroy += gDestroyed == 0; }, nullptr);
+            OnThreadExit([](void*) { gCallbackFirst += gDestroyed == 0; }, nullptr);
             gRegistered.wait();
             gThreadCopy = static_cast<Counter*>(ThreadVariable(gLate));
             gUsed.set();
@@ -154,25 +154,21 @@ TEST_F(ThreadsTest, EachThreadGetsItsOwnCopyAlsoOfALaterVariableDestroyedAfterIt
     gLate = RegisterThreadVariable(sizeof(Counter), Construct, Destroy);
     // The registering thread's copy is made and constructed at once.
     size_t registering = LiveBytes() - beforeRegistering;
-    EXPECT_EQ(gConstructed.load(), 1);
     auto* mine = static_cast<Counter*>(ThreadVariable(gLate));
     ASSERT_NE(mine, nullptr);
-    EXPECT_EQ(mine->marker, 0xC0FFEEu);
+    EXPECT_TRUE(gConstructed == 1 && mine->marker == 0xC0FFEEu);
     mine->word = 99;
 
     gRegistered.set();
     ASSERT_TRUE(gUsed.wait());
     ASSERT_NE(gThreadCopy, nullptr);
     EXPECT_NE(gThreadCopy, mine);
-    EXPECT_EQ(gThreadCopy->marker, 0xC0FFEEu);
-    EXPECT_EQ(gThreadCopy->word, 0u); // zero-filled, then constructed
-    EXPECT_EQ(gConstructed.load(), 2);
+    // Zero-filled, then constructed.
+    EXPECT_TRUE(gConstructed == 2 && gThreadCopy->marker == 0xC0FFEEu && gThreadCopy->word == 0);
     // Destroyed (on a watcher thread) once the thread has ended; the block,
     // the callbacks and the watcher go back to the heap.
     ASSERT_TRUE(WaitUntil([] { return gDestroyed.load() == 1; }));
-    EXPECT_EQ(gIntact.load(), 1);
-    EXPECT_EQ(gAfterEnd.load(), 1);
-    EXPECT_EQ(gBeforeDestroy.load(), 1);
+    EXPECT_TRUE(gDestroyedRight == 1 && gCallbackFirst == 1);
     EXPECT_TRUE(WaitUntil([&] { return LiveBytes() == baseline + registering; }))
         << LiveBytes() - baseline;
 }
