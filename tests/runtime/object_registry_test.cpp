@@ -91,7 +91,7 @@ TEST_F(ObjectRegistryTest, DynamicNumbersAreRecordAddressesAndOtherNumbersNameNo
 
 // 40 lies beyond the initial table; 3 is obtained but not in use. Freeing
 // all closes in the same order, the close operation using the registry
-// inside the scan.
+// inside the scan (its lock is re-entrant).
 TEST_F(ObjectRegistryTest, ScanAndFreeAllGoNumbersAscendingThenDynamicOnesOldestFirst) {
     Record* olderDynamic = Open(DynamicNumber);
     Open(40);
@@ -101,6 +101,14 @@ TEST_F(ObjectRegistryTest, ScanAndFreeAllGoNumbersAscendingThenDynamicOnesOldest
     ObtainObject(gRegistry, 3);
     std::vector<ObjectNumber> expected{0, 5, 40, NumberOf(olderDynamic), NumberOf(newerDynamic)};
     EXPECT_EQ(Scan(), expected);
+    // The record a scan visits next, released meanwhile, is left out.
+    BeginObjectScan(gRegistry);
+    ObjectNumber number;
+    for (int i = 0; i < 4; ++i)
+        ASSERT_NE(NextObject(gRegistry, &number), nullptr);
+    ReleaseObject(gRegistry, NumberOf(newerDynamic));
+    EXPECT_EQ(NextObject(gRegistry, &number), nullptr);
+    expected.pop_back();
     FreeAllObjects(gRegistry);
     EXPECT_EQ(gClosed, expected);
     EXPECT_TRUE(Scan().empty());

@@ -42,6 +42,10 @@ TEST(PlatformHeap, BlocksComeZeroFilledWhetherNewReusedOrGrown) {
     for (int i = 0; i < 5000; ++i)
         ASSERT_EQ(block[i], i < 100 ? 0xAB : 0) << i;
     EXPECT_EQ(PlatformHeapLiveBytes(heap), 5000u);
+    PlatformHeapFailAfter(heap, 0); // a growth that fails leaves the block as it was
+    EXPECT_EQ(PlatformHeapReAllocate(heap, block, 9000), nullptr);
+    EXPECT_TRUE(block[99] == 0xAB && PlatformHeapLiveBytes(heap) == 5000u);
+    PlatformHeapFailAfter(heap, -1);
     EXPECT_TRUE(PlatformHeapFree(heap, block));
     EXPECT_TRUE(PlatformHeapFree(heap, nullptr));
     EXPECT_EQ(PlatformHeapLiveBytes(heap), 0u);
