@@ -1,6 +1,7 @@
 // The fuzz targets in the test builds, without libFuzzer: each input of the
 // seed folder given runs once through the target and its model, so that
 // every test run checks the seeds and they count for line coverage.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
