@@ -26,21 +26,16 @@ PeerOptions Parse(const Arguments& arguments) {
     return options;
 }
 
-TEST(PeerOptions, DefaultsAndEveryValueInBothSpellings) {
+// The options the program's own tests do not run it with (peer_process_test).
+TEST(PeerOptions, DefaultsShortNamesAndValuesAfterAnEqualsSign) {
     PeerOptions none = Parse({});
     EXPECT_TRUE(none.listen && !none.json && !none.help && none.port == 2048);
     EXPECT_TRUE(none.send == PeerSend::None && none.answer == PeerAnswer::None);
-    PeerOptions all = Parse(Words("--send hi --to h --to-port=3000 -b 127.0.0.1 -p 0 --answer=ok "
-                                  "--answer-port 9 --count=3 --rate 5 --max 4 --timeout=0 "
-                                  "--fresh-port --json"));
-    EXPECT_FALSE(all.listen); // sending alone does not listen
-    EXPECT_TRUE(all.send == PeerSend::Frame && all.to == "h" && all.toPort == 3000);
-    EXPECT_TRUE(all.bindAddress == "127.0.0.1" && all.port == 0 && all.answerPort == 9);
-    EXPECT_TRUE(all.answer == PeerAnswer::Fixed && all.answerBytes == "ok");
-    EXPECT_TRUE(all.count == 3 && all.rate == 5 && all.maxDatagrams == 4 && all.timeoutMs == 0);
-    EXPECT_TRUE(all.freshPort && all.json);
+    PeerOptions some = Parse(Words("--send hi --to-port=3000 -b 127.0.0.1 -p 0 --answer=ok"));
+    EXPECT_FALSE(some.listen); // sending alone does not listen
+    EXPECT_TRUE(some.toPort == 3000 && some.bindAddress == "127.0.0.1" && some.port == 0);
+    EXPECT_TRUE(some.answer == PeerAnswer::Fixed && some.answerBytes == "ok");
     EXPECT_TRUE(Parse(Words("--raw hi --listen")).listen);
-    EXPECT_EQ(Parse(Words("--echo")).answer, PeerAnswer::Echo);
     EXPECT_TRUE(Parse(Words("--port 1 --help --bogus")).help); // help wins over the rest
     EXPECT_NE(std::string(PeerUsage()).find("--json"), std::string::npos);
 }

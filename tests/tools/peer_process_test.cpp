@@ -9,6 +9,7 @@
 
 #include "app/frame.h"
 #include "runtime/socket.h"
+#include "tests/net/net_test_support.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -92,10 +93,7 @@ class PeerProgram : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(SocketsStart());
-        socket = SocketCreate(false, SocketDatagram);
-        SocketAddress local;
-        SocketAddressIPv4(&local, SocketParseIPv4("127.0.0.1"), 0);
-        ASSERT_TRUE(SocketBind(socket, &local));
+        socket = OpenLoopbackUdp();
         port = std::to_string(SocketLocalPort(socket));
     }
     void TearDown() override {
@@ -103,9 +101,7 @@ class PeerProgram : public ::testing::Test {
         SocketsStop();
     }
     void Send(const std::string& bytes, int to) {
-        ASSERT_EQ(SocketSendTo(socket, bytes.data(), static_cast<int32_t>(bytes.size()),
-                               SocketParseIPv4("127.0.0.1"), static_cast<uint16_t>(to)),
-                  static_cast<int32_t>(bytes.size()));
+        ASSERT_EQ(SendBytes(socket, bytes, static_cast<uint16_t>(to)), int32_t(bytes.size()));
     }
     SocketHandle socket = NoSocket;
     std::string port;
