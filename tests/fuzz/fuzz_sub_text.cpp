@@ -1,5 +1,5 @@
 // SubText on any text, start and length, against a walk that follows its
-// rules step by step; and the byte-by-byte reading the frame builder does.
+// rules step by step; and a text read character by character.
 #include "runtime/text.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(part + SubText(text, start + length, more) ==
                    SubText(text, start, length + more));
 
-    // The frame builder's reading: character i (1-based) is byte i - 1.
+    // Character i (1-based) is byte i - 1.
     int32_t n = TextLength(text);
     for (int32_t i = 1; i <= n && i <= 64; ++i)
         FUZZ_CHECK(FirstCharCode(SubText(text, i, 1)) == static_cast<unsigned char>(text[i - 1]));

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <set>
 #include <thread>
 
+#include "tests/support/failing_heap.h"
 #include "tests/support/program_heap_fixture.h"
+
+namespace {
 
 // Expected outputs, computed independently with these lines of Python:
 //   M = 0xffffffff; rol = lambda x, b: ((x << b) | (x >> (32 - b))) & M
@@ -24,55 +27,53 @@
 //       st[0] = 16 if i == 0 else i - 1; st[1] = 16 if j == 0 else j - 1
 //       return x
 TEST(RandomGenerator, KnownSeedsGiveKnownSequences) {
-    struct Case {
-        uint32_t seed;
-        std::array<uint32_t, 6> outputs;
-    };
-    const Case cases[] = {
-        {0, {0x8b910d61, 0xc8afe081, 0xa90e502f, 0x60ee47bf, 0x3c73645b, 0x9ffdeb25}},
-        {12345, {0x47752d85, 0xb5e6cf88, 0xa995eec5, 0x575a51ee, 0x95c327c3, 0x467cc489}},
-        {0xDEADBEEF, {0x2aa86fca, 0x826ed709, 0x354f0ef5, 0x741cd390, 0x566606c4, 0xaf848765}},
-    };
-    for (const Case& c : cases) {
-        RandomState state;
-        RandomSeed(&state, c.seed);
-        for (uint32_t expected : c.outputs)
-            EXPECT_EQ(RandomStep(&state), expected) << c.seed;
-    }
-}
-
-class RandomUpToTest : public ProgramHeapTest {};
-
-TEST_F(RandomUpToTest, StaysInRangeAndReachesTheMaximum) {
-    bool sawMaximum = false, sawZero = false;
-    for (int k = 0; k < 20000; ++k) {
-        int32_t r = RandomUpTo(255);
-        ASSERT_GE(r, 0);
-        ASSERT_LE(r, 255);
-        sawMaximum |= r == 255;
-        sawZero |= r == 0;
-    }
-    EXPECT_TRUE(sawMaximum);
-    EXPECT_TRUE(sawZero);
-    for (int k = 0; k < 100; ++k)
-        ASSERT_EQ(RandomUpTo(0), 0);
-}
-
-TEST_F(RandomUpToTest, IsTheTopByteOfTheOutputForMaximum255) {
-    // The same formula applied to a private state of a known seed.
     RandomState state;
-    RandomSeed(&state, 12345);
-    const int expected[] = {71, 181, 169, 87, 149, 70, 77, 180};
-    for (int value : expected)
-        EXPECT_EQ(static_cast<int>((uint64_t{RandomStep(&state)} * 256) >> 32), value);
+    RandomSeed(&state, 0);
+    for (uint32_t expected : {0x8b910d61u, 0xc8afe081u, 0xa90e502fu, 0x60ee47bfu})
+        EXPECT_EQ(RandomStep(&state), expected);
+    RandomSeed(&state, 0xDEADBEEF);
+    for (uint32_t expected : {0x2aa86fcau, 0x826ed709u, 0x354f0ef5u, 0x741cd390u})
+        EXPECT_EQ(RandomStep(&state), expected);
 }
 
-TEST_F(RandomUpToTest, ThreadsHaveStatesOfTheirOwn) {
-    RandomUpTo(255); // this thread's state exists before the other's
-    size_t before = LiveBytes();
-    int32_t fromOther = 0;
-    std::thread other([&] { fromOther = RandomUpTo(-1); });
-    other.join();
-    EXPECT_EQ(LiveBytes(), before + sizeof(RandomState)); // seeded a state of its own
-    (void)fromOther;
+using RandomUpToTest = ProgramHeapTest;
+
+// Every number from 0 to the maximum comes, and nothing else; -1 gives all
+// 32 bits of an output, the top one and the bottom one included.
+TEST_F(RandomUpToTest, GivesEveryNumberUpToTheMaximumAndNoOther) {
+    for (int32_t maximum : {0, 1, 6, 255, -1}) {
+        SCOPED_TRACE(maximum);
+        std::set<int32_t> seen;
+        for (int k = 0; k < 20000; ++k) {
+            int32_t r = RandomUpTo(maximum);
+            seen.insert(maximum == -1 ? (r < 0) * 2 + (r & 1) : r);
+        }
+        EXPECT_EQ(seen.size(), maximum == -1 ? 4u : maximum + 1u);
+        EXPECT_EQ(*seen.begin(), 0);
+        EXPECT_EQ(*seen.rbegin(), maximum == -1 ? 3 : maximum);
+    }
 }
+
+// Each thread seeds a state of its own; without memory for one, draws still
+// differ from one another, not only when the clock moves on (a caller that
+// draws until the number changes would wait for the tick), and take nothing.
+TEST_F(RandomUpToTest, EachThreadHasAStateOfItsOwnAndDrawsWithoutOneStillDiffer) {
+    RandomUpTo(255);
+    size_t mine = LiveBytes();
+    std::thread([] { RandomUpTo(255); }).join();
+    EXPECT_EQ(LiveBytes(), mine + sizeof(RandomState));
+    RandomUpTo(255); // this thread's state is still its own
+    EXPECT_EQ(LiveBytes(), mine + sizeof(RandomState));
+    RandomForgetThreadState();
+    size_t before = LiveBytes();
+    std::set<int32_t> seen;
+    {
+        FailingHeap failing(ProgramHeap(), 0);
+        for (int i = 0; i < 200; ++i)
+            seen.insert(RandomUpTo(-1));
+    }
+    EXPECT_GE(seen.size(), 195u) << "draws only change with the clock";
+    EXPECT_EQ(LiveBytes(), before);
+}
+
+} // namespace

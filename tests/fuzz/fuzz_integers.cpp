@@ -1,7 +1,11 @@
 // ParseInteger on any text, against a reading of its rules written apart
 // from it: blanks and tabs, one sign, "$" or "%", digits up to the first
-// non-digit, the whole kept modulo 2^64.
+// non-digit, the whole kept modulo 2^64. IntegerToText of the number read,
+// and of the input's first 8 bytes taken as a number (and their neighbours
+// and negation, which reach the extremes): the decimal text printf writes,
+// read back as the same value.
 #include <cctype>
+#include <cinttypes>
 
 #include "runtime/text.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -13,21 +17,26 @@ int64_t ExpectedInteger(const std::string& text) {
     if (at == std::string::npos) return 0;
     bool negative = text[at] == '-';
     if (text[at] == '-' || text[at] == '+') ++at;
-    unsigned base = 10;
-    if (at < text.size() && text[at] == '$') base = 16;
-    if (at < text.size() && text[at] == '%') base = 2;
+    unsigned base = at < text.size() && text[at] == '$'   ? 16
+                    : at < text.size() && text[at] == '%' ? 2
+                                                          : 10;
     if (base != 10) ++at;
     static const char kDigits[] = "0123456789abcdef";
-    unsigned __int128 value = 0;
+    uint64_t value = 0; // unsigned arithmetic wraps modulo 2^64 at every step
     for (; at < text.size(); ++at) {
         int lower = std::tolower(static_cast<unsigned char>(text[at]));
         const void* digit = lower ? std::memchr(kDigits, lower, base) : nullptr;
         if (!digit) break;
         value = value * base + static_cast<unsigned>(static_cast<const char*>(digit) - kDigits);
-        value &= UINT64_MAX; // modulo 2^64 after every step
     }
-    auto magnitude = static_cast<uint64_t>(value);
-    return static_cast<int64_t>(negative ? ~magnitude + 1 : magnitude);
+    return static_cast<int64_t>(negative ? ~value + 1 : value);
+}
+
+void CheckText(int64_t value) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%" PRId64, value);
+    FUZZ_CHECK(IntegerToText(value) == expected);
+    FUZZ_CHECK(ParseInteger(expected) == value);
 }
 
 } // namespace
@@ -39,7 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Leading blanks are skipped, and the first non-digit ends the number.
     FUZZ_CHECK(ParseInteger(" \t " + text) == value);
     FUZZ_CHECK(ParseInteger(text + "z") == value);
-    // Its decimal text reads back as the same value.
-    FUZZ_CHECK(ParseInteger(IntegerToText(value)) == value);
+    CheckText(value);
+    FuzzInput input(data, size);
+    do {
+        uint64_t bits = input.Quad(); // a short tail reads as if padded with zeros
+        for (uint64_t near : {bits, bits - 1, bits + 1, ~bits + 1})
+            CheckText(static_cast<int64_t>(near));
+    } while (!input.Empty());
     return 0;
 }

@@ -1,7 +1,10 @@
-// The virtual device's frame check and its report, on any datagram and any
-// previous nonce of its sender: every verdict against the bytes themselves,
-// reports that are UTF-8 (and, with --json, one line of valid JSON), and a
-// frame built by the program's own builder that the check always passes.
+// The frame on any datagram. The virtual device's check and its report,
+// with any previous nonce of the sender: every verdict against the bytes
+// themselves, reports in UTF-8 whose texts are JSON strings (one line with
+// --json); a frame of the program's own builder carrying the bytes, which
+// the check always passes; and the payload the network worker shows of the
+// datagram as a block of its exact size (any read past it is caught) and as
+// the worker reads it, into a zero-filled block of 1000 bytes.
 #include "app/frame.h"
 #include "runtime/memory.h"
 #include "runtime/program_heap.h"
@@ -33,21 +36,36 @@ void CheckVerdicts(const std::string& bytes, int32_t previousNonce, const FrameC
 }
 
 void CheckReports(const ReceivedDatagram& datagram) {
+    std::string payload = datagram.bytes.size() > 5 ? datagram.bytes.substr(5) : "";
+    std::string text = JsonText(payload);
+    std::string shown = JsonText(ReceivedPayloadText(datagram.bytes.data(), datagram.bytes.size()));
+    FUZZ_CHECK(IsJsonString(text) && IsJsonString(shown));
     std::string json = DatagramReport(datagram, true);
-    FUZZ_CHECK(!json.empty() && json.back() == '\n');
+    FUZZ_CHECK(json.find(",\"text\":" + text + ",\"shown\":" + shown + ",") != std::string::npos);
     FUZZ_CHECK(json.find('\n') == json.size() - 1); // one line per datagram
-    FUZZ_CHECK(IsUtf8(json));
-    FUZZ_CHECK(IsJson(json));
     std::string people = DatagramReport(datagram, false);
-    FUZZ_CHECK(!people.empty() && people.back() == '\n');
-    FUZZ_CHECK(IsUtf8(people));
-    size_t lines = 0;
-    for (char c : people) {
-        lines += c == '\n';
-        // Control bytes of the datagram are escaped, never printed raw.
-        FUZZ_CHECK(c == '\n' || static_cast<unsigned char>(c) >= 0x20);
-    }
-    FUZZ_CHECK(lines == 4);
+    FUZZ_CHECK(IsUtf8(json) && IsUtf8(people));
+    // Four lines, control bytes of the datagram escaped, never printed raw.
+    FUZZ_CHECK(std::count(people.begin(), people.end(), '\n') == 4 && people.back() == '\n');
+    FUZZ_CHECK(std::find_if(people.begin(), people.end(),
+                            [](unsigned char c) { return c < 0x20 && c != '\n'; }) == people.end());
+}
+
+std::string ExpectedPayload(const uint8_t* block, size_t size) {
+    std::string payload;
+    for (size_t at = 5; at < size && block[at] != 0; ++at)
+        payload += static_cast<char>(block[at]);
+    return payload;
+}
+
+void CheckPayload(const uint8_t* data, size_t size) {
+    FUZZ_CHECK(ReceivedPayloadText(data, size) == ExpectedPayload(data, size));
+    FUZZ_CHECK(MemoryPeekTextBounded(data, size) == TextFromBytes(data, size));
+    auto* block = static_cast<uint8_t*>(MemoryAllocate(1000));
+    size_t read = std::min<size_t>(size, 1000);
+    if (read > 0) std::memcpy(block, data, read);
+    FUZZ_CHECK(ReceivedPayloadText(block, 1000) == ExpectedPayload(data, read));
+    FUZZ_CHECK(MemoryFree(block) != 0);
 }
 
 } // namespace
@@ -59,6 +77,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    CheckPayload(data, size);
     FuzzInput input(data, size);
     int32_t previousNonce = input.Word() % 257 - 1; // -1: no frame from this sender yet
     ReceivedDatagram datagram{};
