@@ -1,5 +1,7 @@
 // The editor gadget: the rich-text box, its lines, its whole text, what is
 // appended to it (the received box) and how that is drawn.
+#include <windows.h>
+
 #include <richedit.h>
 
 #include <thread>
