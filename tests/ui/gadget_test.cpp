@@ -385,115 +385,60 @@ TEST_F(GadgetTest, FieldsTakeWhatTheyMayAndTellOfTheFocusBeforeTheyHandleIt) {
     EXPECT_TRUE(events[0].type == EVENT_TYPE_LOST_FOCUS && events[0].gadget == 1);
     EXPECT_TRUE(events[1].type == EVENT_TYPE_FOCUS && events[1].gadget == 2);
     EXPECT_TRUE(events[0].window == 3 && events[1].window == 3);
-    GadgetRecord* record = Record(2);
-    for (int32_t asked : {0, -5, 3}) { // at least 1
-        record->kind->setAttribute(record, STRING_MAX_LENGTH, asked);
-        EXPECT_EQ(record->kind->getAttribute(record, STRING_MAX_LENGTH), asked < 1 ? 1 : asked);
-    }
-    EXPECT_TRUE(Type(plain, {'A', '2', '3', '4', '5'}, u"a23"));
-    record->kind->setAttribute(record, 2, 50); // other attributes mean nothing to a field
-    EXPECT_EQ(record->kind->getAttribute(record, 2), 0);
+    GadgetRecord* record = Record(2); // a field's length limit is at least 1
+    record->kind->setAttribute(record, STRING_MAX_LENGTH, -5);
+    EXPECT_EQ(record->kind->getAttribute(record, STRING_MAX_LENGTH), 1);
 }
 
-TEST_F(GadgetTest, CheckBoxStateReadsAsZeroOrOne) {
-    OpenWindow();
-    HWND box = Handle(GadgetCreateButton(1, 10, 10, 100, 20, "box", BS_AUTOCHECKBOX));
-    GadgetRecord* record = Record(1);
-    for (int32_t state : {1, 0, 7}) {
-        record->kind->setState(record, state);
-        EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), state ? BST_CHECKED : BST_UNCHECKED);
-        EXPECT_EQ(record->kind->getState(record), state ? 1 : 0);
-    }
-    HWND three = Handle(GadgetCreateButton(2, 10, 40, 100, 20, "three", BS_AUTO3STATE));
-    SendMessageW(three, BM_SETCHECK, BST_INDETERMINATE, 0); // reads as unchecked
-    EXPECT_EQ(Record(2)->kind->getState(Record(2)), 0);
-}
-
-// Colours as the parent answers a control's request for them: left to the
-// platform while both are the platform's, else the text colour set on the
-// platform's brush or on the gadget's own.
-TEST_F(GadgetTest, ColourRequestsAreAnsweredWithTheGadgetsColours) {
+// Colours of labels and fields as the parent answers a control's request for
+// them: left to the platform while both are the platform's; a back colour
+// paints with a brush shared by the gadgets of that colour.
+TEST_F(GadgetTest, ColourRequestsAreAnsweredWithTheGadgetsColoursAndBrushesShared) {
     HWND window = OpenWindow();
+    HWND label = Handle(GadgetCreateText(1, 10, 10, 80, 20, "label"));
+    HWND field = Handle(GadgetCreateString(2, 10, 40, 80, 20, "field"));
+    GadgetCreateText(3, 10, 70, 80, 20, "other");
+    const int32_t entries = BrushCacheSize(), red = RGB(200, 0, 0), blue = RGB(0, 0, 190);
     HDC dc = CreateCompatibleDC(nullptr);
-    const COLORREF none = CLR_INVALID, red = RGB(200, 0, 0), blue = RGB(0, 0, 190);
-    enum Answer { kPlatform, kSystemBrush, kOwnBrush };
-    struct Case {
-        bool field, disabled;
-        COLORREF front, back;
-        UINT message;
-        Answer answer;
+    auto ask = [&](HWND control, UINT message, bool platform = false) {
+        SetTextColor(dc, RGB(1, 2, 3));
+        SetBkColor(dc, RGB(1, 2, 3));
+        auto [w, l] = std::pair(reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+        return platform ? DefWindowProcW(window, message, w, l)
+                        : SendMessageW(window, message, w, l);
     };
-    const UINT asStatic = WM_CTLCOLORSTATIC, asEdit = WM_CTLCOLOREDIT;
-    const Case cases[] = {
-        {false, false, none, none, asStatic, kPlatform},
-        {true, false, none, none, asEdit, kPlatform},
-        {false, false, red, none, asStatic, kSystemBrush},
-        {true, false, blue, none, asEdit, kSystemBrush},
-        {false, false, none, blue, asStatic, kOwnBrush},
-        {false, false, red, blue, asStatic, kOwnBrush},
-        {false, false, none, blue, asEdit, kPlatform}, // a label answers statics only
-        {true, false, none, red, asStatic, kOwnBrush}, // a field answers them while enabled
-        {true, true, none, red, asStatic, kPlatform},
-        {true, true, none, red, asEdit, kOwnBrush},
+    auto set = [](ObjectNumber number, int32_t type, int32_t color) {
+        Record(number)->kind->setColor(Record(number), type, color);
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        HWND control = Handle(c.field ? GadgetCreateString(1, 10, 10, 80, 20, "field")
-                                      : GadgetCreateText(1, 10, 10, 80, 20, "label"));
-        GadgetRecord* record = Record(1);
-        record->kind->setColor(record, GADGET_COLOR_FRONT, red); // then back to what is asked
-        record->kind->setColor(record, GADGET_COLOR_FRONT, static_cast<int32_t>(c.front));
-        record->kind->setColor(record, GADGET_COLOR_BACK, static_cast<int32_t>(c.back));
-        record->kind->setColor(record, 3, blue); // no such type: nothing changes
-        EXPECT_EQ(record->kind->getColor(record, GADGET_COLOR_FRONT),
-                  static_cast<int32_t>(c.front));
-        EXPECT_EQ(record->kind->getColor(record, GADGET_COLOR_BACK), static_cast<int32_t>(c.back));
-        EXPECT_EQ(record->kind->getColor(record, 3), GADGET_COLOR_DEFAULT);
-        GadgetDisable(1, c.disabled);
-        auto ask = [&](LRESULT(WINAPI * procedure)(HWND, UINT, WPARAM, LPARAM)) {
-            SetTextColor(dc, RGB(1, 2, 3));
-            SetBkColor(dc, RGB(1, 2, 3));
-            return procedure(window, c.message, reinterpret_cast<WPARAM>(dc),
-                             reinterpret_cast<LPARAM>(control));
-        };
-        LRESULT answer = ask(SendMessageW);
-        HBRUSH system = GetSysColorBrush(c.field ? COLOR_WINDOW : COLOR_BTNFACE);
-        if (c.answer == kPlatform) {
-            EXPECT_EQ(answer, ask(DefWindowProcW));
-            continue;
-        }
-        EXPECT_EQ(answer,
-                  reinterpret_cast<LRESULT>(c.answer == kOwnBrush ? record->colors.brush : system));
-        EXPECT_EQ(GetTextColor(dc), c.front == none ? RGB(1, 2, 3) : c.front);
-        EXPECT_EQ(GetBkColor(dc),
-                  c.back == none ? GetSysColor(c.field ? COLOR_WINDOW : COLOR_BTNFACE) : c.back);
-    }
-    DeleteDC(dc);
-}
-
-TEST_F(GadgetTest, GadgetsOfOneBackColourShareABrushDeletedWhenTheLastLetsGo) {
-    OpenWindow();
-    const int32_t entries = BrushCacheSize();
-    auto setBack = [](ObjectNumber number, int32_t color) {
-        Record(number)->kind->setColor(Record(number), GADGET_COLOR_BACK, color);
-    };
-    for (ObjectNumber number : {1, 2, 3}) {
-        GadgetCreateText(number, 10, 10 + 30 * number, 80, 20, "a");
-        setBack(number, RGB(10, 20, 30));
-    }
+    EXPECT_EQ(ask(label, WM_CTLCOLORSTATIC), ask(label, WM_CTLCOLORSTATIC, true));
+    EXPECT_EQ(ask(field, WM_CTLCOLOREDIT), ask(field, WM_CTLCOLOREDIT, true));
+    set(2, GADGET_COLOR_FRONT, red);
+    EXPECT_EQ(ask(field, WM_CTLCOLOREDIT),
+              reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW)));
+    EXPECT_TRUE(GetTextColor(dc) == RGB(200, 0, 0) && GetBkColor(dc) == GetSysColor(COLOR_WINDOW));
+    for (ObjectNumber number : {1, 2, 3})
+        set(number, GADGET_COLOR_BACK, blue);
     HBRUSH shared = Record(1)->colors.brush;
     EXPECT_TRUE(Record(2)->colors.brush == shared && Record(3)->colors.brush == shared);
     EXPECT_TRUE(BrushReferences(shared) == 3 && BrushCacheSize() == entries + 1);
-    setBack(1, GADGET_COLOR_DEFAULT);
-    EXPECT_EQ(Record(1)->colors.brush, nullptr);
-    setBack(2, RGB(1, 1, 1)); // another colour lets go too
-    GadgetFree(2);            // and so does destroying the gadget
+    EXPECT_EQ(ask(label, WM_CTLCOLORSTATIC), reinterpret_cast<LRESULT>(shared));
+    EXPECT_TRUE(GetTextColor(dc) == RGB(1, 2, 3) && GetBkColor(dc) == RGB(0, 0, 190));
+    EXPECT_EQ(ask(label, WM_CTLCOLOREDIT), ask(label, WM_CTLCOLOREDIT, true));   // statics only
+    EXPECT_EQ(ask(field, WM_CTLCOLORSTATIC), reinterpret_cast<LRESULT>(shared)); // while enabled
+    GadgetDisable(2, 1);
+    EXPECT_EQ(ask(field, WM_CTLCOLORSTATIC), ask(field, WM_CTLCOLORSTATIC, true));
+    set(3, 3, red); // no such type: nothing changes
+    EXPECT_TRUE(Record(3)->kind->getColor(Record(3), GADGET_COLOR_BACK) == blue &&
+                Record(3)->kind->getColor(Record(3), 3) == GADGET_COLOR_DEFAULT);
+    set(1, GADGET_COLOR_BACK, GADGET_COLOR_DEFAULT);
+    set(2, GADGET_COLOR_BACK, RGB(1, 1, 1)); // another colour lets go too
+    GadgetFree(2);                           // and so does destroying the gadget
     EXPECT_TRUE(BrushReferences(shared) == 1 && GetObjectType(shared) == OBJ_BRUSH);
     WindowClose(0); // the window takes the last one with it
     EXPECT_TRUE(BrushReferences(shared) == 0 && GetObjectType(shared) == 0);
     HBRUSH foreign = CreateSolidBrush(RGB(7, 7, 7)); // not the cache's: left alone
     BrushRelease(foreign);
-    BrushRelease(nullptr);
     EXPECT_TRUE(GetObjectType(foreign) == OBJ_BRUSH && BrushCacheSize() == entries);
     DeleteObject(foreign);
+    DeleteDC(dc);
 }

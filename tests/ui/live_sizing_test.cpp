@@ -10,7 +10,16 @@ namespace {
 std::vector<LONG> Sides(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
-
+std::vector<LONG> Sides(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return Sides(r);
+}
+std::vector<LONG> Cursor() {
+    POINT p;
+    GetCursorPos(&p);
+    return {p.x, p.y};
+}
 bool Has(const std::vector<int32_t>& codes, int32_t code) {
     return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
@@ -20,233 +29,137 @@ class LiveSizingTest : public UiTest {
     void SetUp() override {
         UiTest::SetUp();
         SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &wasFullDrag_, 0);
-        SetFullWindowDragging(true);
-        window = Handle(WindowOpen(number, 200, 150, 300, 200, "sizable",
+        SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+        window = Handle(WindowOpen(1, 200, 150, 300, 200, "sizable",
                                    WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, nullptr));
-        ASSERT_NE(window, nullptr);
         ASSERT_TRUE(Activated(window));
         Drain();
     }
     void TearDown() override {
-        if (GetCapture()) ReleaseCapture();
-        SetFullWindowDragging(wasFullDrag_);
+        ReleaseCapture();
+        SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, wasFullDrag_, nullptr, 0);
         UiTest::TearDown();
     }
-    static void SetFullWindowDragging(BOOL on) {
-        SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, on, nullptr, 0);
-    }
-    RECT Rect() const {
-        RECT r;
-        GetWindowRect(window, &r);
-        return r;
-    }
     // A mouse move to a point on the screen, as the captured window gets it.
-    void MoveMouseTo(LONG x, LONG y, bool post = false) const {
+    void MoveMouseTo(LONG x, LONG y) const {
         POINT p{x, y};
         ScreenToClient(window, &p);
-        LPARAM where = MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y));
-        if (post) {
-            PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, where);
-        } else {
-            SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, where);
-        }
+        PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON,
+                     MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y)));
     }
     void Key(WPARAM key) const { SendMessageW(window, WM_KEYDOWN, key, 0); }
-    static std::vector<LONG> Cursor() {
-        POINT p;
-        GetCursorPos(&p);
-        return {p.x, p.y};
-    }
     static SizingState& State() { return *ThreadSizingState(); }
 
-    const ObjectNumber number = 1;
     HWND window = nullptr;
-
-  private:
     BOOL wasFullDrag_ = TRUE;
 };
 
 } // namespace
 
+// The top-left corner takes 2 off both; the others add 2 where they move right
+// or down. Minimum 100 x 50, maximum 500 x 400.
 TEST(SizingPoint, EdgesMoveWithTheirOffsetsWithinTheTrackingLimits) {
     const RECT r{100, 100, 400, 300};
-    struct Case {
-        int32_t edge;
-        LONG x, y;
-        RECT expected;
-    };
-    // The top-left corner takes 2 off both; the others add 2 where they move
-    // right or down. Minimum 100 x 50, maximum 500 x 400.
-    const Case cases[] = {
-        {SIZING_LEFT, 90, 0, {90, 100, 400, 300}},
-        {SIZING_RIGHT, 420, 0, {100, 100, 422, 300}},
-        {SIZING_TOP, 0, 80, {100, 80, 400, 300}},
-        {SIZING_BOTTOM, 0, 310, {100, 100, 400, 312}},
-        {SIZING_TOP_LEFT, 90, 80, {88, 78, 400, 300}},
-        {SIZING_BOTTOM_RIGHT, 420, 310, {100, 100, 422, 312}},
-        {SIZING_NO_EDGE, 0, 0, r},
-        {SIZING_LEFT, 390, 0, {300, 100, 400, 300}}, // no less than the minimum
-        {SIZING_TOP, 0, 290, {100, 250, 400, 300}},
-        {SIZING_BOTTOM_RIGHT, 0, 0, {100, 100, 200, 150}},
-        {SIZING_LEFT, -500, 0, {-100, 100, 400, 300}}, // no more than the maximum
-        {SIZING_BOTTOM, 0, 900, {100, 100, 400, 500}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.edge << " to " << c.x << "," << c.y);
+    // Edge, x and y; the rectangle.
+    const std::pair<std::vector<LONG>, RECT> cases[] = {
+        {{SIZING_LEFT, 90, 0}, {90, 100, 400, 300}},
+        {{SIZING_TOP, 0, 80}, {100, 80, 400, 300}},
+        {{SIZING_TOP_LEFT, 90, 80}, {88, 78, 400, 300}},
+        {{SIZING_BOTTOM_RIGHT, 420, 310}, {100, 100, 422, 312}},
+        {{SIZING_NO_EDGE, 0, 0}, r},
+        {{SIZING_LEFT, 390, 0}, {300, 100, 400, 300}},
+        {{SIZING_BOTTOM_RIGHT, 0, 0}, {100, 100, 200, 150}},
+        {{SIZING_TOP, 0, -500}, {100, -100, 400, 300}},
+        {{SIZING_RIGHT, 900, 0}, {100, 100, 600, 300}}};
+    for (const auto& [point, expected] : cases) {
+        SCOPED_TRACE(testing::PrintToString(point));
         RECT sized = r;
-        ApplySizingPoint(&sized, c.edge, POINT{c.x, c.y}, POINT{100, 50}, POINT{500, 400});
-        EXPECT_EQ(Sides(sized), Sides(c.expected));
+        ApplySizingPoint(&sized, point[0], POINT{point[1], point[2]}, POINT{100, 50},
+                         POINT{500, 400});
+        EXPECT_EQ(Sides(sized), Sides(expected));
     }
 }
 
-TEST_F(LiveSizingTest, OnlyASizeCommandWithFullWindowDraggingStartsIt) {
-    EXPECT_FALSE(LiveSizing(window, WM_MOUSEMOVE, 0, 0).handled);
-    EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_MOVE, 0).handled);
-    EXPECT_FALSE(LiveSizing(window, WM_KEYDOWN, VK_LEFT, 0).handled);
-    SetFullWindowDragging(false); // outline dragging: the system's loop runs
-    EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0).handled);
-    EXPECT_EQ(State().active, 0);
-    EXPECT_NE(GetCapture(), window);
-}
-
-TEST_F(LiveSizingTest, DraggingTheRightEdgeResizesLiveUntilTheButtonIsReleased) {
-    RECT before = Rect();
-    EXPECT_EQ(SendMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0), 0);
-    EXPECT_EQ(State().active, 1);
-    EXPECT_EQ(State().edge, SIZING_RIGHT);
-    EXPECT_EQ(GetCapture(), window);
-
-    MoveMouseTo(before.right + 40, before.top + 30);
-    RECT expected = before;
-    expected.right += 42;
-    EXPECT_EQ(Sides(Rect()), Sides(expected));
-    std::vector<int32_t> codes = Codes(Drain());
-    EXPECT_TRUE(Has(codes, EVENT_SIZE_WINDOW));
-    EXPECT_TRUE(Has(codes, WM_ENTERSIZEMOVE)); // posted when sizing began
-
-    SendMessageW(window, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(State().active, 0);
-    EXPECT_NE(GetCapture(), window);
-    EXPECT_TRUE(Has(Codes(Drain()), WM_EXITSIZEMOVE));
-    MoveMouseTo(before.right + 100, before.top + 30); // no longer sizing
-    EXPECT_EQ(Rect().right, expected.right);
-}
-
-TEST_F(LiveSizingTest, TheWaitKeepsDeliveringMoveAndSizeEventsDuringADrag) {
-    RECT before = Rect();
+TEST_F(LiveSizingTest, DraggingAnEdgeResizesLiveWithinTheLimitsWhileTheWaitDeliversEvents) {
+    EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_MOVE, 0).handled); // only a size command
+    SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0);    // outline dragging:
+    EXPECT_FALSE(
+        LiveSizing(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0).handled); // the system's
+    SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    const std::vector<LONG> before = Sides(window);
     PostMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOPLEFT, 0);
     EXPECT_EQ(EventWait(0), WM_SYSCOMMAND); // the system's loop did not take over
+    EXPECT_TRUE(State().active == 1 && State().edge == SIZING_TOP_LEFT && GetCapture() == window);
     for (int step = 1; step <= 3; ++step) {
-        MoveMouseTo(before.left - 10 * step, before.top - 10 * step, true);
-        std::vector<int32_t> codes = Codes(Drain(), number);
+        MoveMouseTo(before[0] - 10 * step, before[1] - 10 * step);
+        std::vector<int32_t> codes = Codes(Drain(), 1);
         EXPECT_TRUE(Has(codes, EVENT_MOVE_WINDOW) && Has(codes, EVENT_SIZE_WINDOW)) << step;
     }
-    EXPECT_EQ(Sides(Rect()),
-              Sides(RECT{before.left - 32, before.top - 32, before.right, before.bottom}));
+    EXPECT_EQ(Sides(window),
+              (std::vector<LONG>{before[0] - 32, before[1] - 32, before[2], before[3]}));
+    MoveMouseTo(before[2] - 50, before[3] - 20); // the limits were asked of the window
+    Drain();
+    EXPECT_EQ(Sides(window)[2] - Sides(window)[0], State().limits.ptMinTrackSize.x);
+    EXPECT_EQ(State().limits.ptMaxTrackSize.x, GetSystemMetrics(SM_CXMAXTRACK));
     PostMessageW(window, WM_LBUTTONUP, 0, 0);
     EXPECT_TRUE(Has(Codes(Drain()), WM_EXITSIZEMOVE));
-    EXPECT_EQ(State().active, 0);
-}
-
-TEST_F(LiveSizingTest, DraggingStopsAtTheTrackingLimitsThatTheWindowProcedureMayLower) {
-    RECT before = Rect();
-    SendMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
-    POINT minimum = State().limits.ptMinTrackSize, maximum = State().limits.ptMaxTrackSize;
-    EXPECT_EQ(minimum.x, GetSystemMetrics(SM_CXMINTRACK));
-    EXPECT_EQ(maximum.x, GetSystemMetrics(SM_CXMAXTRACK));
-    MoveMouseTo(before.left - 50, before.top + 10);
-    EXPECT_EQ(Rect().right - Rect().left, minimum.x);
-    MoveMouseTo(before.left + maximum.x + 500, before.top + 10);
-    EXPECT_EQ(State().rectangle.right - State().rectangle.left, maximum.x);
-    SendMessageW(window, WM_LBUTTONUP, 0, 0);
-    // A tool window may be sized down to one pixel wide.
-    HWND tool = Handle(WindowOpen(2, 100, 100, 150, 80, "tool", 0x4 | WS_THICKFRAME, nullptr));
-    SendMessageW(tool, WM_SYSCOMMAND, SC_SIZE | WMSZ_LEFT, 0);
-    EXPECT_EQ(State().limits.ptMinTrackSize.x, 1);
-    EXPECT_EQ(State().limits.ptMaxTrackSize.x, GetSystemMetrics(SM_CXMAXTRACK));
-    SendMessageW(tool, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(State().active == 0 && GetCapture() != window);
+    // Losing the capture in any other way ends it too.
+    SendMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOM, 0);
+    SetCapture(RawWindow());
     EXPECT_EQ(State().active, 0);
 }
 
 // From the system menu: the first arrow key chooses an edge, a second one a
 // corner, the next ones step it by 10; Enter or Escape ends it with the size
-// reached and the cursor back where it was.
+// reached and the cursor back where it was, unless the mouse moved meanwhile.
 TEST_F(LiveSizingTest, KeyboardSizingChoosesAnEdgeThenACornerThenStepsByTen) {
-    const RECT r = Rect();
-    const POINT start{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    // Cursor places: s where it started, l left, L left + 2, R right - 2;
-    // t top, T top + 2, B bottom - 2.
-    auto at = [&](const char* where) {
-        const char x = where[0], y = where[1];
-        return std::vector<LONG>{x == 's'   ? start.x
-                                 : x == 'l' ? r.left
-                                 : x == 'L' ? r.left + 2
-                                            : r.right - 2,
-                                 y == 's'   ? start.y
-                                 : y == 't' ? r.top
-                                 : y == 'T' ? r.top + 2
-                                            : r.bottom - 2};
-    };
+    RECT r;
+    GetWindowRect(window, &r);
+    const std::vector<LONG> start{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     struct Case {
         WPARAM first;
         int32_t edge;
-        const char* cursor;
+        std::vector<LONG> cursor;
         WPARAM second;
         int32_t corner;
-        const char* cornerCursor;
+        std::vector<LONG> cornerCursor, stepped;
     };
-    const Case cases[] = {
-        {VK_LEFT, SIZING_LEFT, "ls", VK_UP, SIZING_TOP_LEFT, "LT"},
-        {VK_LEFT, SIZING_LEFT, "ls", VK_DOWN, SIZING_BOTTOM_LEFT, "lB"},
-        {VK_RIGHT, SIZING_RIGHT, "Rs", VK_UP, SIZING_TOP_RIGHT, "Rt"},
-        {VK_RIGHT, SIZING_RIGHT, "Rs", VK_DOWN, SIZING_BOTTOM_RIGHT, "RB"},
-        {VK_UP, SIZING_TOP, "st", VK_LEFT, SIZING_TOP_LEFT, "LT"},
-        {VK_UP, SIZING_TOP, "st", VK_RIGHT, SIZING_TOP_RIGHT, "Rt"},
-        {VK_DOWN, SIZING_BOTTOM, "sB", VK_LEFT, SIZING_BOTTOM_LEFT, "lB"},
-        {VK_DOWN, SIZING_BOTTOM, "sB", VK_RIGHT, SIZING_BOTTOM_RIGHT, "RB"},
-    };
+    const Case cases[] = {{VK_LEFT,
+                           SIZING_LEFT,
+                           {r.left, start[1]},
+                           VK_UP,
+                           SIZING_TOP_LEFT,
+                           {r.left + 2, r.top + 2},
+                           {r.left, r.top - 10, r.right, r.bottom}},
+                          {VK_DOWN,
+                           SIZING_BOTTOM,
+                           {start[0], r.bottom - 2},
+                           VK_RIGHT,
+                           SIZING_BOTTOM_RIGHT,
+                           {r.right - 2, r.bottom - 2},
+                           {r.left, r.top, r.right + 10, r.bottom}}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.first << " then " << c.second);
+        SCOPED_TRACE(c.first);
         MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-        SetCursorPos(start.x, start.y);
+        SetCursorPos(start[0], start[1]);
         EXPECT_EQ(SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0), 0);
         EXPECT_EQ(State().edge, SIZING_NO_EDGE);
         Key(c.first);
-        EXPECT_EQ(State().edge, c.edge);
-        EXPECT_EQ(Cursor(), at(c.cursor));
+        EXPECT_TRUE(State().edge == c.edge && Cursor() == c.cursor);
         Key(c.second);
-        EXPECT_EQ(State().edge, c.corner);
-        EXPECT_EQ(Cursor(), at(c.cornerCursor));
-        EXPECT_EQ(Sides(Rect()), Sides(r)); // choosing sizes nothing
+        EXPECT_TRUE(State().edge == c.corner && Cursor() == c.cornerCursor);
+        EXPECT_EQ(Sides(window), Sides(r)); // choosing sizes nothing
         Key(c.second);
-        RECT stepped = r;
-        LONG* side[] = {&stepped.left, &stepped.top, &stepped.right, &stepped.bottom};
-        *side[c.second - VK_LEFT] += c.second < VK_RIGHT ? -10 : 10; // left, up, right, down
-        EXPECT_EQ(Sides(Rect()), Sides(stepped));
-        Key(c.corner == SIZING_TOP_LEFT ? VK_ESCAPE : VK_RETURN);
+        Key(c.first == VK_LEFT ? VK_ESCAPE : VK_RETURN);
         EXPECT_EQ(State().active, 0);
-        EXPECT_EQ(Cursor(), at("ss"));
-        EXPECT_EQ(Sides(Rect()), Sides(stepped)); // the size reached stays
+        EXPECT_EQ(Cursor(), start);
+        EXPECT_EQ(Sides(window), c.stepped); // the size reached stays
     }
-}
-
-TEST_F(LiveSizingTest, MouseMovedDuringKeyboardSizingLeavesTheCursorWhereItIs) {
-    RECT r = Rect();
     SetCursorPos(r.left + 20, r.top + 20);
     SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0);
-    EXPECT_EQ(State().restoreCursor, 1);
-    MoveMouseTo(r.left + 40, r.top + 40);
-    EXPECT_EQ(State().restoreCursor, 0);
+    SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 40));
     SetCursorPos(r.left + 60, r.top + 60);
     Key(VK_RETURN);
     EXPECT_EQ(Cursor(), (std::vector<LONG>{r.left + 60, r.top + 60}));
-}
-
-TEST_F(LiveSizingTest, LosingTheCaptureInAnyWayEndsSizing) {
-    SendMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOM, 0);
-    ASSERT_EQ(State().active, 1);
-    SetCapture(RawWindow()); // someone else takes the mouse
-    EXPECT_EQ(State().active, 0);
-    ReleaseCapture();
-    EXPECT_TRUE(Has(Codes(Drain()), WM_EXITSIZEMOVE));
 }
