@@ -107,14 +107,14 @@ TEST_F(WindowTest, OpenedWindowHasTheClientSizeAskedAndTheShapeItsFlagsGive) {
     const LONG_PTR box = WS_MINIMIZEBOX, shown = WS_CAPTION | WS_VISIBLE, tool = WS_EX_TOOLWINDOW;
     const Case cases[] = {
         {0xCA0001, shown | WS_SYSMENU | box, 0, false},
-        {0, shown, 0, false},
         {0x4 | WS_SYSMENU | box | WS_MAXIMIZEBOX, shown | WS_SYSMENU, tool, false},
         {WINDOW_INVISIBLE, WS_CAPTION, 0, false},
         {WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE,
          shown | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE, 0, true}};
     const LONG_PTR styles = shown | WS_SYSMENU | WS_THICKFRAME | box | WS_MAXIMIZEBOX | WS_MAXIMIZE;
-    for (ObjectNumber number = 1; number <= 4; ++number) {
-        const Case& c = cases[number - 1];
+    ObjectNumber number = 0;
+    for (const Case& c : cases) {
+        ++number;
         SCOPED_TRACE(testing::Message() << std::hex << c.flags);
         HWND window = Handle(WindowOpen(number, 0, 0, 120, 60, "flags", c.flags, nullptr));
         EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & styles, c.style);
