@@ -151,8 +151,7 @@ class UiTest : public ::testing::Test {
     GadgetHooks hooks_{};
 };
 
-// The gadget suites: the gadget library started too, and helpers for
-// typing into controls.
+// The gadget suites: the gadget library started too.
 class GadgetsTest : public UiTest {
   protected:
     static void SetUpTestSuite() {
@@ -170,21 +169,5 @@ class GadgetsTest : public UiTest {
         SetForegroundWindow(GetAncestor(control, GA_ROOT));
         SetFocus(control);
         return WaitUntil([&] { return GetFocus() == control; });
-    }
-    // Presses and releases each key in turn through the system's input, and
-    // waits until they are handled and the control reads text.
-    static bool Type(HWND control, const std::vector<WORD>& keys, const std::u16string& text) {
-        std::vector<INPUT> input;
-        for (WORD key : keys)
-            for (DWORD flags : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
-                INPUT one{};
-                one.type = INPUT_KEYBOARD;
-                one.ki.wVk = key;
-                one.ki.dwFlags = flags;
-                input.push_back(one);
-            }
-        SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-        return WaitWhileDispatching(
-            [&] { return GetQueueStatus(QS_KEY) == 0 && Native(control) == text; });
     }
 };
