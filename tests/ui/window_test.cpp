@@ -1,304 +1,198 @@
-#include "ui/windows/window.h"
+// Numbered windows: opening flags, placement, classes and numbers, closing;
+// the window procedure's events, focus, keyboard cues, shortcuts and the
+// messages it hands to the gadget library; Tab navigation.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <richedit.h>
 
 #include <algorithm>
 
-#include "tests/ui/windows_fixture.h"
+#include "tests/support/ui_fixture.h"
+#include "ui/windows/focus_navigation.h"
+#include "ui/windows/keyboard_shortcuts.h"
 #include "ui/windows/window_flags.h"
 #include "ui/windows/window_proc.h"
 
-// --- Flag translation ----------------------------------------------------
+namespace {
 
-TEST(WindowFlags, NoStyleOfItsOwnGetsATitleBar) {
-    for (uint32_t flags : {0u, 0x1u, 0x2u, 0x10000000u, 0x10000003u, 0x8u}) {
-        WindowStyles styles = TranslateWindowFlags(flags);
-        EXPECT_EQ(styles.style, static_cast<DWORD>(WS_CAPTION)) << std::hex << flags;
-        EXPECT_EQ(styles.exStyle, 0u) << std::hex << flags;
+bool ClassExists(ObjectNumber number) {
+    WNDCLASSW info;
+    std::wstring name = L"WindowClass_" + std::to_wstring(static_cast<long long>(number));
+    return GetClassInfoW(ProgramInstance(), name.c_str(), &info) != FALSE;
+}
+RECT Outer(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+// Whether window is centred on reference, stopping at 0.
+bool CentredOn(HWND reference, HWND window) {
+    RECT a = Outer(reference), w = Outer(window);
+    return w.left == std::max(0L, a.left + ((a.right - a.left) - (w.right - w.left)) / 2) &&
+           w.top == std::max(0L, a.top + ((a.bottom - a.top) - (w.bottom - w.top)) / 2);
+}
+bool Contains(const std::vector<int32_t>& codes, const std::vector<int32_t>& run) {
+    return std::search(codes.begin(), codes.end(), run.begin(), run.end()) != codes.end();
+}
+
+// Wine keeps no keyboard-cue state of its own, so a procedure in front of the
+// class procedure answers the state query and records the updates.
+WNDPROC gCuesPrevious;
+LRESULT gCueState;
+std::vector<WPARAM> gCueUpdates;
+LRESULT CALLBACK RecordCues(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_QUERYUISTATE) return gCueState;
+    if (message != WM_UPDATEUISTATE)
+        return CallWindowProcW(gCuesPrevious, window, message, wParam, lParam);
+    gCueUpdates.push_back(wParam);
+    return 0;
+}
+void RecordCuesOf(HWND window, LRESULT state) {
+    gCueState = state;
+    gCueUpdates.clear();
+    gCuesPrevious = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordCues)));
+}
+const LRESULT kCuesHidden = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+const WPARAM kShowCues = MAKEWPARAM(UIS_CLEAR, kCuesHidden);
+const WPARAM kHideCues = MAKEWPARAM(UIS_SET, kCuesHidden);
+
+using WindowTest = UiTest;
+
+} // namespace
+
+TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
+    struct Case {
+        uint32_t flags;
+        DWORD style, exStyle;
+        const char* bits; // screen-centred, parent-centred, no gadget list, invisible
+    };
+    const DWORD tool = WS_EX_TOOLWINDOW, caption = WS_CAPTION;
+    const Case cases[] = {
+        {0, caption, 0, "----"},
+        {0x1, caption, 0, "S---"},
+        {0x8, caption, 0, "--N-"},
+        {0x10000003, caption, 0, "SP-I"},
+        {0xCA0001, caption | WS_SYSMENU | WS_MINIMIZEBOX, 0, "S---"},
+        {WS_SYSMENU | WS_THICKFRAME, WS_SYSMENU | WS_THICKFRAME, 0, "----"},
+        {0x4, caption, tool, "----"},
+        {0x1000000F | WS_SYSMENU, caption | WS_SYSMENU, tool, "SPNI"},
+        {0x4 | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_MINIMIZE | WS_MAXIMIZE,
+         caption | WS_SYSMENU, tool, "----"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.flags);
+        WindowStyles s = TranslateWindowFlags(c.flags);
+        EXPECT_TRUE(s.style == c.style && s.exStyle == c.exStyle);
+        EXPECT_EQ(std::string({s.screenCentred ? 'S' : '-', s.parentCentred ? 'P' : '-',
+                               s.noGadgetList ? 'N' : '-', s.invisible ? 'I' : '-'}),
+                  c.bits);
     }
 }
 
-TEST(WindowFlags, ProgramWindowFlagsDecodeToCaptionSystemMenuAndMinimizeBox) {
-    WindowStyles styles = TranslateWindowFlags(0xCA0001);
-    EXPECT_EQ(styles.style, static_cast<DWORD>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
-    EXPECT_EQ(styles.exStyle, 0u);
-    EXPECT_TRUE(styles.screenCentred);
-    EXPECT_FALSE(styles.parentCentred);
-    EXPECT_FALSE(styles.noGadgetList);
-    EXPECT_FALSE(styles.invisible);
+TEST_F(WindowTest, OpenedWindowHasTheClientSizeAskedAndTheShapeItsFlagsGive) {
+    HWND program =
+        Handle(WindowOpen(0, 0, 0, 300, 250, "Virtual Q7700-Ethernet demo", 0xCA0001, nullptr));
+    RECT outer = Outer(program);
+    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+    EXPECT_TRUE(WindowHandle(0) == program && WindowNumberOf(program) == 0);
+    EXPECT_EQ(GetPropW(program, L"KX_WindowID"), reinterpret_cast<HANDLE>(1));
+    EXPECT_EQ(Native(program), u"Virtual Q7700-Ethernet demo");
+    struct Case {
+        uint32_t flags;
+        LONG_PTR style, exStyle; // among caption, frame, boxes, visible; tool, topmost
+        bool zoomed;
+    };
+    const LONG_PTR box = WS_MINIMIZEBOX, shown = WS_CAPTION | WS_VISIBLE, tool = WS_EX_TOOLWINDOW;
+    const Case cases[] = {
+        {0xCA0001, shown | WS_SYSMENU | box, 0, false},
+        {0x4 | WS_SYSMENU | box | WS_MAXIMIZEBOX, shown | WS_SYSMENU, tool, false},
+        {WINDOW_INVISIBLE, WS_CAPTION, 0, false},
+        {WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE,
+         shown | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE, 0, true}};
+    const LONG_PTR styles = shown | WS_SYSMENU | WS_THICKFRAME | box | WS_MAXIMIZEBOX | WS_MAXIMIZE;
+    ObjectNumber number = 0;
+    for (const Case& c : cases) {
+        ++number;
+        SCOPED_TRACE(testing::Message() << std::hex << c.flags);
+        HWND window = Handle(WindowOpen(number, 0, 0, 120, 60, "flags", c.flags, nullptr));
+        EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & styles, c.style);
+        EXPECT_EQ(GetWindowLongPtrW(window, GWL_EXSTYLE) & (tool | WS_EX_TOPMOST), c.exStyle);
+        EXPECT_EQ(FindWindowRecord(number)->sizeState, c.zoomed ? 1 : 0);
+        RECT client;
+        GetClientRect(window, &client);
+        EXPECT_TRUE(c.zoomed || (client.right == 120 && client.bottom == 60));
+    }
 }
 
-TEST(WindowFlags, LibraryBitsNeverReachTheSystemStyle) {
-    WindowStyles styles = TranslateWindowFlags(0x1000000F | WS_SYSMENU);
-    EXPECT_EQ(styles.style & 0x1000000F, 0u);
-    EXPECT_TRUE(styles.screenCentred && styles.parentCentred && styles.noGadgetList &&
-                styles.invisible);
-    // A system bit alongside: no caption is added (the tool bit adds one).
-    EXPECT_EQ(TranslateWindowFlags(WS_SYSMENU | WS_THICKFRAME).style,
-              static_cast<DWORD>(WS_SYSMENU | WS_THICKFRAME));
+TEST_F(WindowTest, PlacedOnTheScreenOnAParentOrOnTheActiveWindow) {
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN); // wider than it: cut to it, at 0
+    RECT wide = Outer(Handle(WindowOpen(0, 0, 0, screenWidth + 500, 100, "wide", 0x1, nullptr)));
+    EXPECT_TRUE(wide.left == 0 && wide.right == screenWidth);
+    RECT chosen = Outer(Handle(WindowOpen(1, WINDOW_IGNORE, 40, 100, 50, "default", 0, nullptr)));
+    EXPECT_TRUE(chosen.left >= 0 && chosen.top >= 0); // the system's choice
+    HWND parent = Handle(WindowOpen(2, 100, 120, 400, 300, "parent", 0, nullptr));
+    ASSERT_TRUE(Activated(parent));
+    // Wide enough that the system's minimum tracking size does not widen them.
+    EXPECT_TRUE(CentredOn(parent, Handle(WindowOpen(3, 0, 0, 200, 80, "active", 0x2, nullptr))));
+    HWND child = Handle(WindowOpen(4, 0, 0, 200, 80, "child", 0x2, parent));
+    EXPECT_TRUE(CentredOn(parent, child) && GetWindow(child, GW_OWNER) == parent);
+    // Larger than its small parent in the corner: at 0, not negative.
+    HWND corner = Handle(WindowOpen(5, 0, 0, 50, 30, "corner", 0, nullptr));
+    RECT large = Outer(Handle(WindowOpen(6, 0, 0, 600, 400, "large", 0x2, corner)));
+    EXPECT_TRUE(large.left == 0 && large.top == 0);
 }
 
-TEST(WindowFlags, ToolWindowLosesMinimizeAndMaximizeAndGainsCaption) {
-    WindowStyles styles = TranslateWindowFlags(0x4 | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX |
-                                               WS_MINIMIZE | WS_MAXIMIZE);
-    EXPECT_EQ(styles.exStyle, static_cast<DWORD>(WS_EX_TOOLWINDOW));
-    EXPECT_EQ(styles.style, static_cast<DWORD>(WS_CAPTION | WS_SYSMENU));
-    EXPECT_EQ(TranslateWindowFlags(0x4).style, static_cast<DWORD>(WS_CAPTION));
-}
-
-// --- Opening -------------------------------------------------------------
-
-TEST_F(WindowsTest, ProgramWindowIsCentredWithAClientAreaOfExactlyTheSizeAsked) {
-    intptr_t opened =
-        WindowOpen(0, 0, 0, 300, 250, "Virtual Q7700-Ethernet demo", 0xCA0001, nullptr);
-    HWND window = Handle(opened);
-    ASSERT_TRUE(IsWindow(window));
-    EXPECT_EQ(WindowHandle(0), window);
-    RECT client, outer;
-    GetClientRect(window, &client);
-    GetWindowRect(window, &outer);
-    EXPECT_EQ(client.right - client.left, 300);
-    EXPECT_EQ(client.bottom - client.top, 250);
-    int width = outer.right - outer.left, height = outer.bottom - outer.top;
-    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
-    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
-
-    LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
-              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
-    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
-    EXPECT_EQ(GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_TOPMOST), 0);
-    EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_EQ(Text16(window), L"Virtual Q7700-Ethernet demo");
-    EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(window, L"KX_WindowID")), 1);
-    EXPECT_EQ(WindowNumberOf(window), 0);
-}
-
-TEST_F(WindowsTest, EachWindowHasAClassOfItsOwnWithTheWindowProcedure) {
-    HWND window = Handle(WindowOpen(7, 10, 10, 100, 80, "seven", 0, nullptr));
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(window, L"KX_WindowID")), 8);
+TEST_F(WindowTest, EachWindowHasAClassOfItsOwnFromOpeningToClosing) {
+    HWND first = Handle(WindowOpen(7, 10, 10, 100, 80, "seven", 0, nullptr));
     WNDCLASSW info;
     ASSERT_TRUE(GetClassInfoW(ProgramInstance(), L"WindowClass_7", &info));
     EXPECT_EQ(info.lpfnWndProc, WindowClassProc);
-    EXPECT_EQ(info.style, static_cast<UINT>(CS_DBLCLKS));
-    EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    wchar_t className[32] = {};
-    GetClassNameW(window, className, 32);
-    EXPECT_STREQ(className, L"WindowClass_7");
-    // A plain window gets a title bar.
-    EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
-}
-
-TEST_F(WindowsTest, ToolWindowHasTheToolStyleAndNoMinimizeOrMaximizeBox) {
-    HWND window = Handle(WindowOpen(1, 0, 0, 120, 60, "tool",
-                                    0x4 | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, nullptr));
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    RECT client;
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 120);
-    EXPECT_EQ(client.bottom, 60);
-}
-
-TEST_F(WindowsTest, InvisibleWindowIsCreatedAndLeftHidden) {
-    HWND window = Handle(WindowOpen(2, 0, 0, 100, 100, "hidden", WINDOW_INVISIBLE, nullptr));
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & WINDOW_INVISIBLE, 0);
-}
-
-TEST_F(WindowsTest, MaximizedWindowStartsInTheSizeState) {
-    HWND window = Handle(WindowOpen(
-        3, 0, 0, 200, 100, "big",
-        WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE, nullptr));
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(IsZoomed(window));
-    EXPECT_EQ(FindWindowRecord(3)->sizeState, 1);
-    HWND normal = Handle(WindowOpen(4, 0, 0, 200, 100, "normal", 0, nullptr));
-    ASSERT_NE(normal, nullptr);
-    EXPECT_EQ(FindWindowRecord(4)->sizeState, 0);
-}
-
-TEST_F(WindowsTest, OuterSizeLargerThanTheScreenIsCutAndPlacedAtZero) {
-    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    HWND window = Handle(WindowOpen(0, 0, 0, screenWidth + 500, 100, "wide", 0x1, nullptr));
-    ASSERT_NE(window, nullptr);
-    RECT outer;
-    GetWindowRect(window, &outer);
-    EXPECT_EQ(outer.left, 0);
-    EXPECT_EQ(outer.right - outer.left, screenWidth);
-}
-
-TEST_F(WindowsTest, ParentCentringUsesTheParentsRectangleAndStopsAtZero) {
-    HWND parent = Handle(WindowOpen(0, 100, 120, 400, 300, "parent", 0, nullptr));
-    ASSERT_NE(parent, nullptr);
-    // Wide enough that the system's minimum tracking size does not widen it.
-    HWND child = Handle(WindowOpen(1, 0, 0, 200, 80, "child", 0x2, parent));
-    ASSERT_NE(child, nullptr);
-    RECT p, c;
-    GetWindowRect(parent, &p);
-    GetWindowRect(child, &c);
-    EXPECT_EQ(c.left, p.left + ((p.right - p.left) - (c.right - c.left)) / 2);
-    EXPECT_EQ(c.top, p.top + ((p.bottom - p.top) - (c.bottom - c.top)) / 2);
-    EXPECT_EQ(GetWindow(child, GW_OWNER), parent);
-
-    // Larger than its small parent in the corner: raised to 0, not negative.
-    HWND corner = Handle(WindowOpen(2, 0, 0, 50, 30, "corner", 0, nullptr));
-    HWND large = Handle(WindowOpen(3, 0, 0, 600, 400, "large", 0x2, corner));
-    ASSERT_NE(large, nullptr);
-    GetWindowRect(large, &c);
-    EXPECT_EQ(c.left, 0);
-    EXPECT_EQ(c.top, 0);
-}
-
-TEST_F(WindowsTest, ParentCentringWithoutParentUsesTheActiveWindow) {
-    HWND active = Handle(WindowOpen(0, 200, 150, 400, 300, "active", 0, nullptr));
-    ASSERT_TRUE(WaitUntil([&] { return GetActiveWindow() == active; }));
-    HWND window = Handle(WindowOpen(1, 0, 0, 200, 80, "centred", 0x2, nullptr));
-    RECT a, w;
-    GetWindowRect(active, &a);
-    GetWindowRect(window, &w);
-    EXPECT_EQ(w.left, a.left + ((a.right - a.left) - (w.right - w.left)) / 2);
-    EXPECT_EQ(w.top, a.top + ((a.bottom - a.top) - (w.bottom - w.top)) / 2);
-}
-
-TEST_F(WindowsTest, IgnoredPositionLetsTheSystemChoose) {
-    HWND window = Handle(WindowOpen(0, WINDOW_IGNORE, 40, 100, 50, "default", 0, nullptr));
-    ASSERT_NE(window, nullptr);
-    RECT outer;
-    GetWindowRect(window, &outer);
-    EXPECT_NE(outer.left, WINDOW_IGNORE);
-    EXPECT_GE(outer.left, 0);
-    EXPECT_GE(outer.top, 0);
-}
-
-TEST_F(WindowsTest, ReopeningANumberClosesTheOldWindowFirst) {
-    HWND first = Handle(WindowOpen(5, 0, 0, 100, 50, "first", 0, nullptr));
-    ASSERT_NE(first, nullptr);
-    HWND second = Handle(WindowOpen(5, 0, 0, 100, 50, "second", 0, nullptr));
-    ASSERT_NE(second, nullptr);
-    EXPECT_FALSE(IsWindow(first));
-    EXPECT_EQ(WindowHandle(5), second);
-    EXPECT_EQ(Text16(second), L"second");
-    EXPECT_TRUE(ClassExists(5));
-}
-
-TEST_F(WindowsTest, ClosingUnregistersTheClassAndReopeningRegistersItAfresh) {
-    ASSERT_NE(WindowOpen(3, 0, 0, 100, 50, "three", 0, nullptr), 0);
-    EXPECT_TRUE(ClassExists(3));
-    EXPECT_EQ(WindowClose(3), 0);
-    EXPECT_FALSE(ClassExists(3));
-    EXPECT_EQ(WindowHandle(3), nullptr);
-    HWND again = Handle(WindowOpen(3, 0, 0, 100, 50, "three again", 0, nullptr));
-    ASSERT_NE(again, nullptr);
-    EXPECT_TRUE(ClassExists(3));
-}
-
-TEST_F(WindowsTest, DynamicNumberIsTheRecordAddressAndNamesTheClass) {
+    EXPECT_EQ(info.style, static_cast<UINT>(CS_DBLCLKS)); // double clicks become events
+    // Reopening a number closes the old window first.
+    HWND second = Handle(WindowOpen(7, 0, 0, 100, 50, "\xCF\xEE\xF0\xF2:", 0, nullptr));
+    EXPECT_TRUE(!IsWindow(first) && WindowHandle(7) == second && ClassExists(7));
+    EXPECT_EQ(Native(second), u"Порт:"); // the Windows-1251 title as the same characters
+    EXPECT_EQ(WindowClose(7), 0);
+    EXPECT_TRUE(!IsWindow(second) && !ClassExists(7) && !WindowHandle(7));
+    // A dynamic number is its record's address, and names the class.
     intptr_t number = WindowOpen(DynamicNumber, 0, 0, 100, 50, "dynamic", 0, nullptr);
-    ASSERT_NE(number, 0);
-    HWND window = WindowHandle(number);
-    ASSERT_NE(window, nullptr);
-    EXPECT_NE(reinterpret_cast<intptr_t>(window), number);
+    HWND dynamic = WindowHandle(number);
     EXPECT_EQ(reinterpret_cast<intptr_t>(FindWindowRecord(number)), number);
-    EXPECT_EQ(WindowNumberOf(window), number);
-    EXPECT_TRUE(ClassExists(number));
+    EXPECT_TRUE(dynamic && WindowNumberOf(dynamic) == number && ClassExists(number));
     WindowClose(number);
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_FALSE(ClassExists(number));
-    EXPECT_EQ(FindWindowRecord(number), nullptr);
-}
-
-TEST_F(WindowsTest, Windows1251TitleShowsAsTheSameCharacters) {
-    HWND window = Handle(WindowOpen(0, 0, 0, 100, 50, "\xCF\xEE\xF0\xF2:", 0, nullptr)); // "Порт:"
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(Text16(window), L"Порт:");
-}
-
-TEST_F(WindowsTest, EveryWindowGetsTheTabAndShiftTabShortcuts) {
-    ASSERT_NE(WindowOpen(0, 0, 0, 100, 50, "keys", 0, nullptr), 0);
-    WindowRecord* record = FindWindowRecord(0);
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->shortcutCount, 2);
-    ACCEL entries[4] = {};
-    ASSERT_EQ(CopyAcceleratorTableW(record->shortcutTable, entries, 4), 2);
-    EXPECT_EQ(entries[0].fVirt, FVIRTKEY | FNOINVERT);
-    EXPECT_EQ(entries[0].key, VK_TAB);
-    EXPECT_EQ(entries[0].cmd, SHORTCUT_TAB_NEXT);
-    EXPECT_EQ(entries[1].fVirt, FVIRTKEY | FNOINVERT | FSHIFT);
-    EXPECT_EQ(entries[1].key, VK_TAB);
-    EXPECT_EQ(entries[1].cmd, SHORTCUT_TAB_PREVIOUS);
-}
-
-TEST_F(WindowsTest, FailedCreationReleasesTheNumberAndItsClass) {
+    EXPECT_TRUE(!IsWindow(dynamic) && !ClassExists(number) && !FindWindowRecord(number));
+    // A failed creation releases the number and its class.
     HWND bogusParent = reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF1230));
     EXPECT_EQ(WindowOpen(6, 0, 0, 100, 50, "orphan", 0, bogusParent), 0);
-    EXPECT_EQ(FindWindowRecord(6), nullptr);
-    EXPECT_FALSE(ClassExists(6));
-    EXPECT_NE(WindowOpen(6, 0, 0, 100, 50, "fine", 0, nullptr), 0);
+    EXPECT_TRUE(!FindWindowRecord(6) && !ClassExists(6));
 }
 
-// --- Topmost, closing, owners --------------------------------------------
-
-TEST_F(WindowsTest, TopmostCanBeSetAndTakenBackAndUnknownNumbersAreIgnored) {
-    HWND window = Handle(WindowOpen(0, 0, 0, 100, 50, "top", 0xCA0001, nullptr));
+TEST_F(WindowTest, TopmostAndClosingTakeOnlyNumbersOfOpenWindows) {
+    HWND a = Handle(WindowOpen(0, 0, 0, 200, 100, "a", 0xCA0001, nullptr));
+    auto topmost = [&] { return (GetWindowLongPtrW(a, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
     WindowSetTopmost(0, 1);
-    EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(topmost());
+    WindowSetTopmost(9, 0);
+    WindowSetTopmost(-1, 0);
+    EXPECT_TRUE(topmost());
     WindowSetTopmost(0, 0);
-    EXPECT_FALSE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    WindowSetTopmost(9, 1);
-    WindowSetTopmost(-1, 1);
-}
-
-TEST_F(WindowsTest, ClosingUnknownNumbersOrAllWithNoneOpenDoesNothing) {
-    EXPECT_EQ(WindowClose(-1), 0);
-    EXPECT_EQ(WindowClose(42), 0);
-    EXPECT_EQ(WindowClose(123456), 0);
-}
-
-TEST_F(WindowsTest, ClosingAllAndTheEndRoutineCloseEveryWindow) {
-    HWND a = Handle(WindowOpen(0, 0, 0, 100, 50, "a", 0, nullptr));
+    EXPECT_FALSE(topmost());
+    EXPECT_TRUE(WindowClose(42) == 0 && WindowClose(123456) == 0 && IsWindow(a));
+    // Closing an owned window activates its owner.
+    HWND owned = Handle(WindowOpen(1, 50, 50, 100, 50, "owned", 0, a));
+    ASSERT_TRUE(Activated(owned));
+    WindowClose(1);
+    EXPECT_TRUE(!IsWindow(owned) && GetActiveWindow() == a);
+    // The end routine closes every window.
     HWND b = Handle(WindowOpen(4, 0, 0, 100, 50, "b", 0, nullptr));
-    intptr_t c = WindowOpen(DynamicNumber, 0, 0, 100, 50, "c", 0, nullptr);
-    HWND cHandle = WindowHandle(c);
+    HWND c = WindowHandle(WindowOpen(DynamicNumber, 0, 0, 100, 50, "c", 0, nullptr));
     WindowsEnd();
-    EXPECT_FALSE(IsWindow(a));
-    EXPECT_FALSE(IsWindow(b));
-    EXPECT_FALSE(IsWindow(cHandle));
-    EXPECT_EQ(WindowHandle(0), nullptr);
-    EXPECT_EQ(WindowHandle(c), nullptr);
-    EXPECT_FALSE(ClassExists(4));
-    // The library stays usable.
+    EXPECT_TRUE(!IsWindow(a) && !IsWindow(b) && !IsWindow(c) && !ClassExists(4));
+    EXPECT_EQ(WindowClose(-1), 0); // with none open
     EXPECT_NE(WindowOpen(0, 0, 0, 100, 50, "again", 0, nullptr), 0);
 }
-
-TEST_F(WindowsTest, ClosingAnOwnedWindowActivatesItsOwner) {
-    HWND owner = Handle(WindowOpen(0, 0, 0, 200, 100, "owner", 0, nullptr));
-    HWND owned = Handle(WindowOpen(1, 50, 50, 100, 50, "owned", 0, owner));
-    ASSERT_TRUE(WaitUntil([&] { return GetActiveWindow() == owned; }));
-    WindowClose(1);
-    EXPECT_FALSE(IsWindow(owned));
-    EXPECT_EQ(GetActiveWindow(), owner);
-}
-
-TEST_F(WindowsTest, OwnerWindowOfAControlIsItsNumberedAncestor) {
-    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "owner", 0, nullptr));
-    HWND control = Control(window, 12);
-    HWND inner = Control(control, 13);
-    EXPECT_EQ(FindOwnerWindow(control), window);
-    EXPECT_EQ(FindOwnerWindow(inner), window);
-    EXPECT_EQ(FindOwnerWindow(window), window);
-    EXPECT_EQ(FindOwnerWindow(nullptr), nullptr);
-    // Without any numbered window on the way: the topmost ancestor.
-    HWND plain = RawWindow();
-    HWND plainChild = Control(plain, 3);
-    EXPECT_EQ(FindOwnerWindow(plainChild), plain);
-    EXPECT_EQ(WindowNumberOf(plain), -1);
-}
-
-// --- Gadget lists, probe ---------------------------------------------------
 
 namespace {
 HWND gListWindow;
@@ -310,46 +204,198 @@ HWND RecordListUse(HWND window) {
 }
 } // namespace
 
-TEST_F(WindowsTest, NewWindowBecomesTheGadgetListUnlessAskedNotTo) {
+TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndControlsBelongToTheirWindow) {
     GadgetHooks hooks{RecordListUse, nullptr};
     SetGadgetHooks(&hooks);
     gListCalls = 0;
-    HWND window = Handle(WindowOpen(0, 0, 0, 100, 50, "list", 0, nullptr));
-    EXPECT_EQ(gListCalls, 1);
-    EXPECT_EQ(gListWindow, window);
+    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "list", 0, nullptr));
+    EXPECT_TRUE(gListCalls == 1 && gListWindow == window);
     ASSERT_NE(WindowOpen(1, 0, 0, 100, 50, "no list", WINDOW_NO_GADGET_LIST, nullptr), 0);
-    EXPECT_EQ(gListCalls, 1);
-    // Without the gadget library nothing is called.
-    SetGadgetHooks(nullptr);
+    SetGadgetHooks(nullptr); // without the gadget library nothing is called
     EXPECT_NE(WindowOpen(2, 0, 0, 100, 50, "plain", 0, nullptr), 0);
     EXPECT_EQ(gListCalls, 1);
-}
-
-TEST_F(WindowsTest, ThemedControlsProbeFindsTheVersionOnceAndKeepsIt) {
+    // The owner window of a control is its numbered ancestor, else its
+    // topmost one.
+    HWND control = Control(window, 12);
+    EXPECT_TRUE(FindOwnerWindow(control) == window &&
+                FindOwnerWindow(Control(control, 13)) == window);
+    EXPECT_TRUE(FindOwnerWindow(window) == window && FindOwnerWindow(nullptr) == nullptr);
+    HWND plain = RawWindow();
+    EXPECT_TRUE(FindOwnerWindow(Control(plain, 3)) == plain && WindowNumberOf(plain) == -1);
+    // The test programs ask for no visual styles (no manifest), so none apply.
     uint32_t version = ThemedControlsProbe();
-    EXPECT_NE(version, 0u);
-    EXPECT_EQ(ThemedControlsProbe(), version);
-    EXPECT_NE(ThemeLibrary(), nullptr);
-    EXPECT_TRUE(ThemedControls() == 0 || ThemedControls() == 1);
-    if (version < 0x60000) {
-        EXPECT_EQ(ThemedControls(), 0);
-    }
+    EXPECT_TRUE(version != 0 && ThemedControlsProbe() == version && ThemeLibrary());
+    EXPECT_EQ(ThemedControls(), 0);
 }
 
-// --- Events while opening ------------------------------------------------
-
-TEST_F(WindowsTest, ShowingANewWindowQueuesItsActivationSizeAndMoveEvents) {
-    intptr_t number = 4;
-    ASSERT_NE(WindowOpen(number, 10, 10, 150, 90, "events", 0, nullptr), 0);
-    // Queued during the show, so delivered before any message is fetched.
-    EXPECT_GT(EventQueueLength(), 0);
+TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
+    ASSERT_NE(WindowOpen(4, 10, 10, 150, 90, "events", 0, nullptr), 0);
+    EXPECT_GT(EventQueueLength(), 0); // queued during the show
     std::vector<Delivered> seen = Drain();
-    std::vector<int32_t> events = EventsOf(seen, number);
+    std::vector<int32_t> shown = Codes(seen, 4);
+    for (const Delivered& d : seen) // a move event carries the window's number as its gadget
+        EXPECT_TRUE(d.code != EVENT_MOVE_WINDOW || d.gadget == 4);
     for (int32_t code : {EVENT_ACTIVATE, EVENT_SIZE_WINDOW, EVENT_MOVE_WINDOW})
-        EXPECT_NE(std::find(events.begin(), events.end(), code), events.end()) << code;
-    for (const Delivered& d : seen) {
-        if (d.code == EVENT_MOVE_WINDOW) {
-            EXPECT_EQ(d.gadget, number);
-        }
+        EXPECT_TRUE(Contains(shown, {code})) << code;
+    HWND window = Handle(WindowOpen(
+        1, 40, 40, 220, 140, "sizable",
+        WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, nullptr));
+    Drain();
+    struct Step {
+        int show;
+        std::vector<int32_t> run;
+        int32_t sizeState;
+    };
+    const Step steps[] = {{SW_MINIMIZE, {EVENT_MINIMIZE}, 1},
+                          {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0},
+                          {SW_MAXIMIZE, {EVENT_MAXIMIZE, EVENT_SIZE_WINDOW}, 1},
+                          {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.show);
+        ShowWindow(window, step.show);
+        std::vector<int32_t> codes;
+        WaitUntil([&] {
+            std::vector<int32_t> more = Codes(Drain(), 1);
+            codes.insert(codes.end(), more.begin(), more.end());
+            return Contains(codes, step.run);
+        });
+        EXPECT_TRUE(Contains(codes, step.run)) << testing::PrintToString(codes);
+        EXPECT_EQ(FindWindowRecord(1)->sizeState, step.sizeState);
     }
+    SetWindowPos(window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER); // a plain resize
+    std::vector<int32_t> codes = Codes(Drain(), 1);
+    EXPECT_TRUE(Contains(codes, {EVENT_SIZE_WINDOW}) && !Contains(codes, {EVENT_RESTORE}));
+    RemovePropW(window, L"KX_WindowID"); // a window without its number makes no events
+    EXPECT_EQ(SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10)), 1);
+    EXPECT_EQ(SendMessageW(window, WM_MOVE, 0, 0), 0);
+    EXPECT_EQ(EventQueueLength(), 0);
+    SetPropW(window, L"KX_WindowID", reinterpret_cast<HANDLE>(2));
+}
+
+TEST_F(WindowTest, ReactivationGivesTheFocusBackAndDeactivationHidesTheCues) {
+    HWND window = Handle(WindowOpen(0, 20, 20, 200, 100, "first", 0, nullptr));
+    Control(window, 1);
+    HWND b = Control(window, 2);
+    ASSERT_TRUE(Activated(window));
+    SetFocus(b);
+    Drain();
+    RecordCuesOf(window, 0);
+    ASSERT_TRUE(Activated(Handle(WindowOpen(1, 300, 20, 200, 100, "second", 0, nullptr))));
+    EXPECT_EQ(gCueUpdates, std::vector<WPARAM>{kHideCues}); // deactivation hides them
+    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_DEACTIVATE}));
+    SetActiveWindow(window); // the default handling would focus the window itself
+    ASSERT_TRUE(Activated(window));
+    EXPECT_EQ(GetFocus(), b);
+    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_ACTIVATE}));
+}
+
+namespace {
+int gForwards;
+HWND gForwardedControl;
+MessageResult gAnswer;
+MessageResult RecordForward(HWND control, ObjectNumber gadget, HWND, UINT, WPARAM, LPARAM) {
+    gForwards += gadget == 14;
+    gForwardedControl = control;
+    return gAnswer;
+}
+} // namespace
+
+TEST_F(WindowTest, MessagesAboutAGadgetGoToTheGadgetLibrary) {
+    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "forward", 0, nullptr));
+    SetLastError(1234);
+    SendMessageW(window, WM_NULL, 0, 0);
+    EXPECT_EQ(GetLastError(), 0u); // the class procedure clears it
+    GadgetHooks hooks{nullptr, RecordForward};
+    SetGadgetHooks(&hooks);
+    HWND control = Control(window, 14, L"STATIC", 0);
+    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
+    Drain();
+    gForwards = 0;
+    gAnswer = Handled(1234);
+    EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(control)), 1234);
+    NMHDR header{control, 14, static_cast<UINT>(NM_CLICK)};
+    EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 14, reinterpret_cast<LPARAM>(&header)), 1234);
+    EXPECT_TRUE(gForwards == 2 && gForwardedControl == control);
+    // A command the kind handles makes no gadget event; one it leaves does.
+    const WPARAM click = MAKEWPARAM(14, BN_CLICKED);
+    PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
+    EXPECT_EQ(EventWait(0), WM_COMMAND);
+    gAnswer = NotHandled;
+    PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
+    EXPECT_TRUE(EventWait(0) == EVENT_GADGET && EventGadgetNumber() == 14 && gForwards == 4);
+    // No gadget: a mark that differs from the identifier, no control, no library.
+    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(15));
+    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
+    EXPECT_FALSE(ForwardToGadget(nullptr, window, WM_CTLCOLORSTATIC, 0, 0).handled);
+    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
+    SetGadgetHooks(nullptr);
+    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
+    EXPECT_EQ(gForwards, 4);
+}
+
+TEST_F(WindowTest, TabThroughTheWaitMovesTheFocusAndShowsTheCuesUnlessARichTextBoxTakesIt) {
+    HWND window = Handle(WindowOpen(0, 0, 0, 300, 100, "tabs", 0, nullptr));
+    HWND first = Control(window, 1), second = Control(window, 2);
+    ASSERT_TRUE(Activated(window));
+    EXPECT_EQ(ActiveShortcutTable(window), FindWindowRecord(0)->shortcutTable);
+    EXPECT_TRUE(!ActiveShortcutTable(nullptr) && !ActiveShortcutTable(RawWindow()));
+    SetActiveWindow(window);
+    ASSERT_TRUE(Activated(window));
+    SetFocus(first);
+    Drain();
+    RecordCuesOf(window, kCuesHidden);
+    PostMessageW(first, WM_KEYDOWN, 'A', 0); // no shortcut: nothing shown
+    Drain();
+    EXPECT_TRUE(gCueUpdates.empty());
+    PostMessageW(first, WM_KEYDOWN, VK_TAB, 0);
+    Drain();
+    EXPECT_EQ(GetFocus(), second);
+    EXPECT_EQ(gCueUpdates, std::vector<WPARAM>{kShowCues});
+    BYTE keys[256] = {};
+    keys[VK_SHIFT] = 0x80; // the table's second entry
+    SetKeyboardState(keys);
+    PostMessageW(second, WM_KEYDOWN, VK_TAB, 0);
+    Drain();
+    EXPECT_EQ(GetFocus(), first);
+    ASSERT_NE(LoadLibraryW(L"RICHED20.DLL"), nullptr);
+    HWND rich = Control(window, 3, L"RichEdit20W", WS_TABSTOP | ES_MULTILINE);
+    SetFocus(rich);
+    keys[VK_SHIFT] = 0;
+    keys[VK_TAB] = 0x80;
+    SetKeyboardState(keys);
+    EXPECT_EQ(ActiveShortcutTable(window), nullptr);
+    SendMessageW(rich, EM_SETOPTIONS, ECOOP_OR, ECO_READONLY); // read-only: the table again
+    EXPECT_NE(ActiveShortcutTable(window), nullptr);
+    SendMessageW(rich, EM_SETOPTIONS, ECOOP_AND, ~ECO_READONLY);
+    keys[VK_SHIFT] = 0x80; // and with Shift held
+    SetKeyboardState(keys);
+    EXPECT_NE(ActiveShortcutTable(window), nullptr);
+}
+
+// Tab navigation walks the window's descendants: at[1] first, at[2] hidden,
+// at[3] disabled, at[4] last (all tab stops), at[5] no tab stop; at[0] is the
+// window.
+TEST_F(WindowTest, FocusWalksTheShownAndEnabledTabStopsInOrderAndWraps) {
+    HWND at[6] = {Handle(WindowOpen(0, 0, 0, 300, 100, "tab", 0, nullptr))};
+    for (int id = 1; id <= 5; ++id)
+        at[id] = Control(at[0], id, L"BUTTON", id == 5 ? 0 : WS_TABSTOP);
+    ShowWindow(at[2], SW_HIDE);
+    EnableWindow(at[3], FALSE);
+    ASSERT_TRUE(Activated(at[0]));
+    const int steps[][3] = {// from, next (1) or previous (0), to
+                            {1, 1, 4}, {4, 1, 1}, {1, 0, 4}, {4, 0, 1},
+                            {0, 1, 1}, {0, 0, 4}, {5, 1, 5}, {5, 0, 4}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << step[0] << (step[1] ? " next" : " previous"));
+        SetFocus(at[step[0]]);
+        (step[1] ? FocusNextControl : FocusPreviousControl)();
+        EXPECT_EQ(GetFocus(), at[step[2]]);
+    }
+    ShowWindow(at[2], SW_SHOW); // shown and enabled again, they take part again
+    EnableWindow(at[3], TRUE);
+    SetFocus(at[1]);
+    FocusNextControl();
+    EXPECT_EQ(GetFocus(), at[2]);
+    FocusNextControl();
+    EXPECT_EQ(GetFocus(), at[3]);
 }

@@ -1,0 +1,307 @@
+// The editor gadget: the rich-text box, its lines, its whole text, what is
+// appended to it (the received box) and how that is drawn.
+#include <windows.h>
+
+#include <richedit.h>
+
+#include <functional>
+#include <thread>
+#include <tuple>
+
+#include "tests/support/ui_fixture.h"
+#include "ui/gadgets/editor_frame.h"
+#include "ui/gadgets/editor_lines.h"
+#include "ui/gadgets/editor_repaint.h"
+
+namespace {
+
+// Counts the messages that reach an editor, in front of GadgetProc: how it
+// was changed, and whether anything read its text.
+struct MessageSpy {
+    WNDPROC next;
+    int wholeTexts, insertions, reads;
+} gSpy;
+LRESULT CALLBACK SpyOnMessages(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    gSpy.wholeTexts += message == WM_SETTEXT;
+    gSpy.insertions += message == EM_REPLACESEL;
+    gSpy.reads += message == WM_GETTEXT || message == WM_GETTEXTLENGTH || message == EM_GETTEXTEX ||
+                  message == EM_GETTEXTRANGE;
+    return CallWindowProcW(gSpy.next, control, message, wParam, lParam);
+}
+
+class EditorTest : public GadgetsTest {
+  protected:
+    void SetUp() override {
+        GadgetsTest::SetUp();
+        window_ = OpenWindow();
+    }
+    // The editor 11; the received box is read-only.
+    HWND CreateBox(uint32_t flags = EDITOR_READ_ONLY) {
+        HWND box = Handle(GadgetCreateEditor(11, 10, 10, 280, 100, flags));
+        record_ = Record(11);
+        return box;
+    }
+    static void Spy(HWND control) {
+        gSpy = MessageSpy{};
+        gSpy.next = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SpyOnMessages)));
+    }
+    intptr_t Attribute(uint32_t attribute) {
+        return record_->kind->getAttribute(record_, static_cast<int32_t>(attribute));
+    }
+    void SetAttribute(uint32_t attribute, intptr_t value) {
+        record_->kind->setAttribute(record_, static_cast<int32_t>(attribute), value);
+    }
+    static LRESULT Lines(HWND box) { return SendMessageW(box, EM_GETLINECOUNT, 0, 0); }
+    // Whether the last character of the text is within the client area.
+    static bool EndInView(HWND box) {
+        GETTEXTLENGTHEX count{GTL_NUMCHARS | GTL_PRECISE, 1200};
+        LRESULT end = SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&count), 0);
+        POINTL where{};
+        SendMessageW(box, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&where), end - 1);
+        RECT client;
+        GetClientRect(box, &client);
+        return PtInRect(&client, POINT{where.x, where.y});
+    }
+
+    HWND window_ = nullptr;
+    GadgetRecord* record_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(EditorTest, EditorIsARichTextBoxThatReportsChangesWithThePlainFrameWithoutStyles) {
+    HWND box = CreateBox();
+    EXPECT_STREQ(EditorClassName(), L"RichEdit20W");
+    EXPECT_NE(SendMessageW(box, EM_GETEVENTMASK, 0, 0) & ENM_CHANGE, 0);
+    EXPECT_EQ(record_->previousProcedure, EditorProc); // GadgetProc, EditorProc, the control
+    ASSERT_EQ(ThemedControls(), 0) << "the test bed runs without visual styles";
+    EXPECT_NE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    SetWindowPos(box, nullptr, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    auto* insets = static_cast<FrameInsets*>(GetPropW(box, kClientRectProperty));
+    ASSERT_NE(insets, nullptr);
+    EXPECT_TRUE(!insets->left && !insets->top && !insets->right && !insets->bottom);
+    EXPECT_EQ(ThemedBorderState(box), 6); // read-only, else disabled (4) or normal (1)
+    GadgetDisable(11, 1);
+    EXPECT_EQ(ThemedBorderState(box), 4);
+    EXPECT_EQ(ThemedBorderState(Handle(GadgetCreateEditor(2, 10, 120, 100, 50))), 1);
+}
+
+TEST_F(EditorTest, ReadOnlyEditorRefusesTheUserButTakesTextsFromTheProgram) {
+    HWND box = CreateBox();
+    GadgetSetText(11, "received");
+    SendMessageW(box, EM_SETSEL, 8, 8);
+    for (WPARAM typed : {WPARAM{'z'}, WPARAM{VK_BACK}})
+        SendMessageW(box, WM_CHAR, typed, 1);
+    GadgetSetText(11, GadgetGetText(11) + " and set");
+    EXPECT_EQ(GadgetGetText(11), "received and set");
+    EXPECT_EQ(Attribute(EDITOR_READ_ONLY), 1);
+    SetAttribute(EDITOR_READ_ONLY, 0);
+    EXPECT_EQ(Attribute(EDITOR_READ_ONLY), 0);
+    SendMessageW(box, EM_SETSEL, 0, 0);
+    SendMessageW(box, WM_CHAR, 'a', 1);
+    EXPECT_EQ(GadgetGetText(11), "areceived and set");
+}
+
+TEST_F(EditorTest, TextsTypingAndAppendsGoFarPastThePlatformsDefaultLimit) {
+    HWND box = CreateBox(0);
+    EXPECT_EQ(SendMessageW(box, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFF); // the default is 32767
+    Text text;
+    for (int i = 0; text.size() < 70000; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    GadgetSetText(11, text);
+    EXPECT_TRUE(GadgetGetText(11) == text);
+    SendMessageW(box, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+    SendMessageW(box, WM_CHAR, 'y', 1);
+    GadgetAppendText(11, " past 64 KB");
+    EXPECT_TRUE(GadgetGetText(11) == text + "y past 64 KB");
+}
+
+TEST_F(EditorTest, WordWrapAndTheFrontColourOfTheEditor) {
+    HWND box = CreateBox(EDITOR_WORD_WRAP);
+    GadgetSetText(11, Text(40, 'w') + " " + Text(40, 'w') + " " + Text(40, 'w'));
+    EXPECT_TRUE(Attribute(EDITOR_WORD_WRAP) == 1 && Lines(box) > 1);
+    SetAttribute(EDITOR_WORD_WRAP, 0);
+    EXPECT_TRUE(Attribute(EDITOR_WORD_WRAP) == 0 && Lines(box) == 1);
+    SetAttribute(5, 1); // attributes the editor does not know
+    EXPECT_EQ(Attribute(5), 0);
+    // The front colour outlives a font change.
+    record_->kind->setColor(record_, GADGET_COLOR_FRONT, RGB(200, 0, 0));
+    record_->kind->setFont(record_, reinterpret_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)));
+    CHARFORMATW format{};
+    format.cbSize = sizeof(format);
+    SendMessageW(box, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    EXPECT_EQ(format.crTextColor, RGB(200, 0, 0));
+    EXPECT_EQ(record_->kind->getColor(record_, GADGET_COLOR_BACK), GADGET_COLOR_DEFAULT);
+}
+
+TEST_F(EditorTest, ChangesReachTheWaitAsChangeEventsAlsoWhenAnotherThreadMakesThem) {
+    HWND box = CreateBox();
+    Drain();
+    for (UINT code : {0x300u, 0x301u}) { // EN_CHANGE as a notification; no other code
+        NMHDR header{box, 11, code};
+        EXPECT_EQ(SendMessageW(window_, WM_NOTIFY, 11, reinterpret_cast<LPARAM>(&header)), 0);
+    }
+    std::vector<Delivered> events = GadgetEvents(Drain());
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_TRUE(events[0].gadget == 11 && events[0].window == 0);
+    EXPECT_EQ(events[0].type, EVENT_TYPE_CHANGE);
+    // As in the program: the worker appends to, or sets, the text while the
+    // main thread waits without a time limit. The change is carried over
+    // inside the wait, which delivers its notification once the next posted
+    // message has been dispatched.
+    for (bool append : {true, false}) {
+        std::thread worker([&] {
+            (append ? GadgetAppendText : GadgetSetText)(11, append ? "worker" : "from the worker");
+            PostMessageW(window_, WM_NULL, 0, 0);
+        });
+        Delivered d{};
+        for (DWORD start = GetTickCount(); d.code != EVENT_GADGET && GetTickCount() - start < 5000;)
+            d = WaitForever();
+        worker.join();
+        EXPECT_EQ(d.gadget, 11) << append;
+        // Wine sends EN_UPDATE after EN_CHANGE, and the last one is delivered.
+        EXPECT_TRUE(d.type == EN_CHANGE || d.type == EN_UPDATE) << d.type;
+        Drain();
+    }
+    EXPECT_EQ(GadgetGetText(11), "from the worker");
+}
+
+TEST_F(EditorTest, DestroyedEditorGivesBackItsPropertiesAndMemory) {
+    CreateBox();
+    GadgetFree(11);
+    const size_t before = PlatformHeapLiveBytes(ProgramHeap());
+    for (int round = 0; round < 3; ++round) {
+        HWND box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
+        GadgetSetText(11, "some text");
+        EXPECT_NE(GetPropW(box, kClientRectProperty), nullptr);
+        GadgetFree(11);
+    }
+    EXPECT_EQ(PlatformHeapLiveBytes(ProgramHeap()), before);
+}
+
+// Lines: added at a position or after the last (-1 or past the end), removed,
+// set, cleared. An empty line added to an empty editor is pending (mark 1)
+// until the next line makes it real (mark 2).
+TEST_F(EditorTest, LinesAreAddedRemovedSetAndClearedWithTheirBreaks) {
+    CreateBox(0);
+    auto add = [&](int32_t at, const Text& text) { EditorAddItem(record_, at, text); };
+    const Text cyrillic = "\xCF\xF0\xE8\xE2\xE5\xF2";
+    const std::tuple<std::function<void()>, Text, int32_t, int32_t> steps[] = {
+        // A change; the whole text, the count and the pending-empty-line mark after it.
+        {[&] { add(-1, ""); }, "", 1, 1},
+        {[&] { GadgetSetText(11, "text"); }, "text", 1, 1}, // a whole text keeps the mark
+        {[&] { GadgetSetText(11, ""); }, "", 0, 0},         // the empty text forgets it
+        {[&] { add(-1, ""); }, "", 1, 1},
+        {[&] { add(-1, "b"); }, "\r\nb", 2, 2},
+        {[&] { add(0, cyrillic); }, cyrillic + "\r\n\r\nb", 3, 2},
+        {[&] { add(40, "end"); }, cyrillic + "\r\n\r\nb\r\nend", 4, 2},
+        {[&] { EditorSetItemText(record_, 1, "a"); }, cyrillic + "\r\na\r\nb\r\nend", 4, 2},
+        {[&] { EditorRemoveItem(record_, 2); }, cyrillic + "\r\na\r\nend", 3, 2},
+        {[&] { add(-1, ""); }, cyrillic + "\r\na\r\nend\r\n", 4, 2},
+        {[&] { record_->kind->clearItems(record_); }, "", 0, 0},
+        {[&] { add(-1, ""); }, "", 1, 1},
+        {[&] { EditorRemoveItem(record_, 0); }, "", 0, 0}};
+    int step = 0;
+    for (const auto& [change, whole, count, mark] : steps) {
+        SCOPED_TRACE(step++);
+        change();
+        EXPECT_EQ(GadgetGetText(11), whole);
+        EXPECT_TRUE(record_->kind->countItems(record_) == count &&
+                    record_->editor.pendingEmptyLine == mark);
+    }
+    // Lines read whole, also one longer than a line buffer's count can say.
+    const Text longLine(70000, 'q');
+    for (const Text& line : {Text("short"), longLine, Text("after")})
+        EditorAddItem(record_, -1, line);
+    EXPECT_EQ(record_->kind->getItemText(record_, 0), "short");
+    EXPECT_TRUE(record_->kind->getItemText(record_, 1) == longLine);
+    EXPECT_EQ(record_->kind->getItemText(record_, 2), "after");
+}
+
+TEST_F(EditorTest, AppendIsOneInsertionThatNeverReadsTheTextAndSetReplacesItWhole) {
+    HWND box = CreateBox();
+    GadgetSetText(11, Text(100000, 'x'));
+    Spy(box);
+    GadgetAppendText(11, "tail");
+    GadgetAppendText(11, ""); // nothing to add: the box is not touched at all
+    EXPECT_TRUE(gSpy.insertions == 1 && gSpy.wholeTexts == 0 && gSpy.reads == 0);
+    EXPECT_TRUE(GadgetGetText(11) == Text(100000, 'x') + "tail");
+    GadgetSetText(11, "other");
+    EXPECT_EQ(gSpy.wholeTexts, 1);
+    EXPECT_EQ(GadgetGetText(11), "other");
+}
+
+// What the operator sees is what reading the whole text, joining the payload
+// and setting the whole text again would show, whatever line breaks (CR, LF,
+// CR LF, none) and bytes the payloads carry.
+TEST_F(EditorTest, AppendShowsWhatReplacingTheJoinedTextShowsForEveryBreakAndByte) {
+    HWND box = CreateBox();
+    // A rich-text control laid out as the box is, whose text is only ever
+    // replaced whole.
+    HWND reference =
+        CreateWindowExW(0, L"RichEdit20W", L"",
+                        WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                            ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                        10, 150, 280, 100, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    Text high;
+    for (int b = 0x80; b < 0x100; ++b)
+        high.push_back(static_cast<char>(b));
+    const Text payloads[] = {"a",  "\n",     "b\r", "\n",       "c\r\n",       "d\n\r",
+                             "e",  "\r\r\n", "\r",  "f",        "x\ry\nz",     "\n\n",
+                             high, "\t\v\f", "end", "\r\n\r\n", "\xCF\xF0\xE8"};
+    for (const Text& payload : payloads) {
+        SCOPED_TRACE(Cp1251ToUtf8(payload));
+        GadgetAppendText(11, payload);
+        std::u16string joined = Cp1251ToUtf16(Utf16ToCp1251(Native(reference)) + payload);
+        SetWindowTextW(reference, reinterpret_cast<const wchar_t*>(joined.c_str()));
+        EXPECT_EQ(Native(box), Native(reference));
+        EXPECT_EQ(Lines(box), Lines(reference));
+    }
+    EXPECT_NE(GadgetGetText(11).find(high), Text::npos); // every byte 0x80-0xFF as it came
+}
+
+TEST_F(EditorTest, AppendGoesToTheEndAndIntoViewWhereverTheOperatorLooksAndHiddenStaysHidden) {
+    HWND box = CreateBox();
+    Text lines;
+    for (int i = 0; i < 60; ++i)
+        lines += "line " + std::to_string(i) + "\r\n";
+    GadgetSetText(11, lines);
+    // The operator scrolled to the top and clicked into the first line.
+    SendMessageW(box, WM_VSCROLL, SB_TOP, 0);
+    SendMessageW(box, EM_SETSEL, 2, 4);
+    Drain();
+    ASSERT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    const Text newest = "newest data, far to the right of the first column of the box";
+    GadgetAppendText(11, newest);
+    Drain();
+    EXPECT_EQ(GadgetGetText(11), lines + newest);
+    EXPECT_GT(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 40);
+    EXPECT_TRUE(EndInView(box));
+    GadgetHide(11, 1);
+    GadgetAppendText(11, "b");
+    EXPECT_FALSE(IsWindowVisible(box));
+    EXPECT_EQ(GadgetGetText(11), lines + newest + "b");
+}
+
+TEST_F(EditorTest, AppendsInQuickSuccessionAreDrawnOnceTheGapHasPassed) {
+    HWND box = CreateBox();
+    GadgetAppendText(11, "first"); // after a quiet spell: drawn at once
+    EXPECT_FALSE(EditorRepaintDue(box));
+    GadgetAppendText(11, " second"); // right after: waits for the gap, with what follows
+    GadgetAppendText(11, " third");
+    EXPECT_TRUE(EditorRepaintDue(box));
+    EXPECT_EQ(GadgetGetText(11), "first second third"); // the text never waits
+    EXPECT_TRUE(WaitWhileDispatching(
+        [&] { return !EditorRepaintDue(box) && !GetUpdateRect(box, nullptr, FALSE); }));
+    // The gap grows to four times what the last repaint took.
+    NoteEditorPaintCost(box, WM_PAINT, 5); // cheap drawing keeps the shortest gap
+    NoteEditorPaintCost(box, WM_NCPAINT, 4);
+    EXPECT_EQ(EditorRepaintGapMs(box), kEditorRepaintGapMs);
+    NoteEditorPaintCost(box, WM_PAINT, 20); // a long text above the view
+    EXPECT_EQ(EditorRepaintGapMs(box), 4u * (20 + 4));
+    NoteEditorPaintCost(box, WM_PAINT, 5000); // one stall counts as a quarter of a second
+    NoteEditorPaintCost(box, WM_NCPAINT, 0);
+    EXPECT_EQ(EditorRepaintGapMs(box), 4u * 250);
+}

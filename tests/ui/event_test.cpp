@@ -1,0 +1,280 @@
+// The per-thread event queue, events handed over from other threads, and the
+// wait that delivers queued events and system messages.
+#include "runtime/platform.h"
+#include "tests/support/ui_fixture.h"
+#include "ui/windows/event_queue.h"
+
+namespace {
+
+// Counts its releases in the data itself.
+void CountRelease(void* data) {
+    *static_cast<int*>(data) += 1;
+}
+
+class EventTest : public UiTest {
+  protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        window = Handle(WindowOpen(number, 20, 20, 200, 120, "wait", 0, nullptr));
+        ASSERT_NE(window, nullptr);
+        Drain();
+    }
+    // Pops everything, returning the codes in order.
+    static std::vector<int32_t> PopAll() {
+        std::vector<int32_t> codes;
+        EventFields record{};
+        while (int32_t code = EventPop(&record))
+            codes.push_back(code);
+        return codes;
+    }
+    const ObjectNumber number = 2;
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(EventTest, EventsComeOutFirstInFirstOutWithAllTheirFields) {
+    int payload = 0;
+    EventPost(EVENT_GADGET, 5, 0, 2);
+    EventPostWithData(EVENT_MOVE_WINDOW, 1, 3, 0, &payload, CountRelease);
+    EXPECT_EQ(EventQueueLength(), 2);
+    EventFields record{};
+    EXPECT_EQ(EventPop(&record), EVENT_GADGET);
+    EXPECT_TRUE(record.gadget == 5 && record.window == 0 && record.type == 2 && !record.data);
+    EXPECT_EQ(EventPop(&record), EVENT_MOVE_WINDOW);
+    EXPECT_TRUE(record.gadget == 1 && record.window == 3 && record.data == &payload);
+    EXPECT_TRUE(record.release == CountRelease && payload == 0); // handed over, not released
+    record.gadget = 77; // an empty queue pops nothing and leaves the record alone
+    EXPECT_EQ(EventPop(&record), 0);
+    EXPECT_EQ(record.gadget, 77);
+}
+
+TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537Collapses) {
+    struct Case {
+        std::vector<std::vector<int32_t>> posted; // code, gadget, window, type
+        std::vector<int32_t> popped;
+    };
+    const int32_t size = EVENT_SIZE_WINDOW, move = EVENT_MOVE_WINDOW, gadget = EVENT_GADGET;
+    const Case cases[] = {
+        {{{size, 0, 1, 0}, {size, 0, 1, 0}, {size, 0, 1, 0}}, {size}},
+        {{{size, 0, 1, 0}, {move, 1, 1, 0}, {size, 0, 1, 0}}, {size, move, size}},
+        {{{gadget, 1, 0, 0}, {gadget, 2, 0, 0}, {gadget, 2, 1, 0}, {gadget, 2, 1, 5}},
+         {gadget, gadget, gadget, gadget}},
+        {{{65536, 0, 0, 0}, {65536, 0, 0, 0}, {65537, 0, 0, 0}, {65537, 0, 0, 0}},
+         {65536, 65537, 65537}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.popped));
+        for (const std::vector<int32_t>& p : c.posted)
+            EXPECT_EQ(EventPost(p[0], p[1], p[2], p[3]), 1);
+        EXPECT_EQ(PopAll(), c.popped);
+    }
+    // The data of an event merged into the tail is released at once.
+    int first = 0, second = 0;
+    EventPostWithData(EVENT_GADGET, 4, 0, 0, &first, CountRelease);
+    EXPECT_EQ(EventPostWithData(EVENT_GADGET, 4, 0, 0, &second, CountRelease), 1);
+    EXPECT_TRUE(first == 0 && second == 1 && EventQueueLength() == 1);
+}
+
+TEST_F(EventTest, RemovingKeepsTheOthersInOrderAndReleasesTheRemovedData) {
+    int data = 0;
+    EventPost(1001, 0, 1, 0);
+    EventPost(1002, 0, 2, 0);
+    EventPostWithData(EVENT_GADGET, 8, 1, 0, &data, CountRelease);
+    EventPost(1003, 0, -1, 0);
+    EventPost(1004, 0, 2, 0);
+    EventPost(1005, 0, 1, 0); // the tail goes too
+    EventsRemoveForWindow(1);
+    EXPECT_EQ(data, 1);
+    EventsRemoveForWindow(-1); // only the events of window -1
+    EventPost(1006, 0, 2, 0);  // and the queue still appends correctly
+    EXPECT_EQ(PopAll(), (std::vector<int32_t>{1002, 1004, 1006}));
+    // By all four values, -1 matching any.
+    EventPost(EVENT_GADGET, 3, 0, 0);
+    EventPost(EVENT_GADGET, 4, 0, 0);
+    EventPost(EVENT_GADGET, 3, 1, 7);
+    EventPost(EVENT_SIZE_WINDOW, 3, 0, 0);
+    EventPost(EVENT_GADGET, 3, 0, 8);
+    EventsRemoveMatching(EVENT_GADGET, 3, -1, -1);
+    EventPost(EVENT_GADGET, 3, 1, 8);
+    EventPost(1007, 3, 1, 9);
+    EventsRemoveMatching(-1, -1, -1, 8);
+    EXPECT_EQ(PopAll(), (std::vector<int32_t>{EVENT_GADGET, EVENT_SIZE_WINDOW, 1007}));
+}
+
+namespace {
+struct PoolRun {
+    int accepted, refused, released, acceptedAfterwards;
+    int data[20];
+    std::vector<int32_t> popped;
+};
+
+// On a thread of its own, so that its queue's pool starts fresh: one chunk of
+// 16 nodes, one of which the queue keeps in reserve.
+uint32_t FillQueueWithoutMemory(intptr_t argument) {
+    auto* run = reinterpret_cast<PoolRun*>(argument);
+    if (!ThreadEventQueue()) return 1;
+    PlatformHeapFailAfter(ProgramHeap(), 0);
+    for (int i = 1; i <= 20; ++i) {
+        int* data = &run->data[i - 1];
+        (EventPostWithData(1000 + i, 0, 0, 0, data, CountRelease) ? run->accepted : run->refused)++;
+        run->released += *data;
+    }
+    PlatformHeapFailAfter(ProgramHeap(), -1);
+    EventFields record{};
+    while (int32_t code = EventPop(&record)) {
+        run->popped.push_back(code);
+        record.release(record.data);
+    }
+    run->acceptedAfterwards = EventPost(2000, 0, 0, 0);
+    EventPop(&record);
+    return 0;
+}
+} // namespace
+
+TEST_F(EventTest, WhenNoNodeCanBeHadTheEventIsDroppedWholeAndItsDataReleased) {
+    PoolRun run{};
+    int32_t worker = StartThread(FillQueueWithoutMemory, reinterpret_cast<intptr_t>(&run));
+    ASSERT_NE(worker, 0);
+    ASSERT_EQ(WaitForThread(worker, 5000), 1);
+    EXPECT_TRUE(run.accepted == 15 && run.refused == 5 && run.released == 5);
+    std::vector<int32_t> whole(15); // every accepted event whole, in order
+    for (int i = 0; i < 15; ++i)
+        whole[i] = 1001 + i;
+    EXPECT_EQ(run.popped, whole);
+    EXPECT_EQ(run.acceptedAfterwards, 1);
+}
+
+TEST_F(EventTest, EventPostedFromAnotherThreadReachesTheMainThreadsQueue) {
+    static int marker, queuedOnWorker;
+    int32_t worker = StartThread(
+        [](intptr_t) -> uint32_t {
+            EventPostToMainThread(EVENT_GADGET, 7, 0, 3, &marker);
+            queuedOnWorker = EventQueueLength();
+            return 0;
+        },
+        0);
+    ASSERT_NE(worker, 0);
+    std::vector<Delivered> seen;
+    ASSERT_TRUE(WaitForEvent(EVENT_GADGET, &seen));
+    EXPECT_TRUE(EventGadgetNumber() == 7 && EventWindowNumber() == 0 && EventType() == 3);
+    EXPECT_EQ(EventData(), &marker);
+    ASSERT_EQ(WaitForThread(worker, 5000), 1);
+    EXPECT_EQ(queuedOnWorker, 0); // the worker's own queue stays empty
+    // Before it, the wait returned the registered message that carried it.
+    EXPECT_EQ(seen.front().code, static_cast<int32_t>(PostEventMessage()));
+    // Another message to the post-event window is no block to free or queue.
+    auto* block = static_cast<PostedEvent*>(ProgramHeapAllocate(sizeof(PostedEvent)));
+    size_t live = PlatformHeapLiveBytes(ProgramHeap());
+    SendMessageW(PostEventWindow(), WM_USER + 5, 0, reinterpret_cast<LPARAM>(block));
+    EXPECT_TRUE(EventQueueLength() == 0 && PlatformHeapLiveBytes(ProgramHeap()) == live);
+    ProgramHeapFree(block);
+}
+
+TEST_F(EventTest, QueuedEventsComeBeforeMessagesAndTheWaitEndsOnTimeOrOnAMessage) {
+    PostMessageW(window, WM_USER + 7, 11, 22);
+    EventPost(EVENT_SIZE_WINDOW, 0, number, 0);
+    EXPECT_EQ(EventWait(0), EVENT_SIZE_WINDOW);
+    EXPECT_EQ(EventWParam(), 0u); // queued events carry no message
+    EXPECT_EQ(EventWait(0), WM_USER + 7);
+    EXPECT_TRUE(EventWParam() == 11u && EventLParam() == 22);
+    EXPECT_EQ(EventWait(0), 0);
+    double waited = 0; // a wake-up that brings no message may end a wait early
+    for (int tries = 0; tries < 3 && waited < 90.0; ++tries) {
+        double start = NowMs();
+        EXPECT_EQ(EventWait(100), 0);
+        waited = NowMs() - start;
+    }
+    EXPECT_GE(waited, 90.0);
+    static HWND target;
+    target = window;
+    int32_t poster = StartThread(
+        [](intptr_t) -> uint32_t {
+            Sleep(30); // while the wait below is under way
+            return PostMessageW(target, WM_USER + 3, 0, 0) ? 0 : 1;
+        },
+        0);
+    ASSERT_NE(poster, 0);
+    EXPECT_EQ(EventWait(5000), WM_USER + 3);
+    EXPECT_EQ(WaitForThread(poster, 5000), 1);
+    PostMessageW(window, WM_USER + 1, 0, 0);
+    EXPECT_EQ(WaitForever().code, WM_USER + 1);
+    PostQuitMessage(0);
+    EXPECT_EQ(WaitForever().code, WM_QUIT);
+}
+
+TEST_F(EventTest, DeliveredValuesStayUntilTheNextEventAndItsDataIsReleasedByTheNextWait) {
+    int payload = 0;
+    EventPostWithData(EVENT_GADGET, 9, number, 4, &payload, CountRelease);
+    ASSERT_EQ(EventWait(0), EVENT_GADGET);
+    EXPECT_TRUE(EventData() == &payload && payload == 0); // still the caller's to look at
+    EXPECT_EQ(EventWait(0), 0);
+    EXPECT_TRUE(payload == 1 && EventData() == nullptr);
+    EXPECT_TRUE(EventGadgetNumber() == 9 && EventType() == 4 && EventWindowNumber() == number);
+    EXPECT_EQ(EventWait(0), 0);
+    EXPECT_EQ(payload, 1);
+}
+
+TEST_F(EventTest, MessagesGiveTheirNumberAQueuedEventOrADirectEvent) {
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        int32_t first, second;
+        ObjectNumber gadget;
+        int32_t type;
+    };
+    const Case cases[] = {// A close request is queued: its number, then the close event.
+                          {WM_CLOSE, 0, WM_CLOSE, EVENT_CLOSE_WINDOW, number, 0},
+                          {WM_SYSCOMMAND, SC_CLOSE, WM_SYSCOMMAND, EVENT_CLOSE_WINDOW, number, 0},
+                          // Clicks are delivered at once and keep the previous gadget (9).
+                          {WM_LBUTTONUP, 0, EVENT_LEFT_CLICK, 0, 9, -1},
+                          {WM_RBUTTONUP, 0, EVENT_RIGHT_CLICK, 0, 9, -1},
+                          {WM_LBUTTONDBLCLK, 0, EVENT_LEFT_DOUBLE_CLICK, 0, 9, -1},
+                          // A paint message is 15, as the repaint event queued while the
+                          // background was erased.
+                          {WM_PAINT, 0, WM_PAINT, EVENT_REPAINT, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        EventPost(EVENT_GADGET, 9, number, 0);
+        ASSERT_EQ(EventWait(0), EVENT_GADGET);
+        if (c.message == WM_PAINT) {
+            InvalidateRect(window, nullptr, TRUE);
+        } else {
+            PostMessageW(window, c.message, c.wParam, 0);
+        }
+        Delivered first = Wait(0), last = c.second ? Wait(0) : first;
+        EXPECT_EQ(first.code, c.first);
+        EXPECT_EQ(last.code, c.second ? c.second : c.first);
+        EXPECT_TRUE(last.gadget == c.gadget && last.window == number && last.type == c.type);
+        EXPECT_EQ(Wait(0).code, 0);
+    }
+    EXPECT_TRUE(IsWindowVisible(window)); // a close request never closes the window
+    // Direct events made outside a wait are never delivered; queued ones are.
+    PostMessageW(window, WM_RBUTTONUP, 0, 0);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    FlushMessages();
+    SendMessageW(window, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(Codes(Drain()), (std::vector<int32_t>{EVENT_CLOSE_WINDOW}));
+}
+
+TEST_F(EventTest, ClickOfAControlIsAGadgetEventAndClosingAWindowRemovesItsEventsOnly) {
+    HWND button = Control(window, 21, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON);
+    Drain();
+    PostMessageW(button, BM_CLICK, 0, 0);
+    std::vector<Delivered> seen;
+    ASSERT_TRUE(WaitForEvent(EVENT_GADGET, &seen));
+    EXPECT_EQ(seen.size(), 1u); // from the wait that dispatched the click itself
+    EXPECT_TRUE(EventGadgetNumber() == 21 && EventWindowNumber() == number);
+    EXPECT_EQ(EventType(), BN_CLICKED);
+    ASSERT_NE(WindowOpen(5, 300, 20, 100, 80, "other", 0, nullptr), 0);
+    Drain();
+    EventPost(EVENT_GADGET, 3, number, 0);
+    EventPost(EVENT_GADGET, 3, 5, 0);
+    EventPost(EVENT_SIZE_WINDOW, 0, number, 0);
+    EventPost(EVENT_SIZE_WINDOW, 0, 5, 0);
+    WindowClose(number);
+    std::vector<Delivered> rest = Drain();
+    EXPECT_TRUE(Codes(rest, number).empty());
+    std::vector<int32_t> other = Codes(rest, 5);
+    other.resize(2);
+    EXPECT_EQ(other, (std::vector<int32_t>{EVENT_GADGET, EVENT_SIZE_WINDOW}));
+}

@@ -1,0 +1,433 @@
+// Gadgets of every kind: creation, numbers, the common commands, the gadget
+// list, texts from any thread, fields, buttons and colours.
+#include <atomic>
+#include <thread>
+
+#include "tests/support/ui_fixture.h"
+#include "ui/gadgets/brush_cache.h"
+#include "ui/gadgets/gadget_list.h"
+
+namespace {
+
+ObjectNumber IdentifierOf(HWND control) {
+    return static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
+}
+ObjectNumber MarkOf(HWND control) {
+    return reinterpret_cast<ObjectNumber>(GetPropW(control, L"KX_ID"));
+}
+
+// Runs work on a thread of its own while this thread waits for events.
+template <typename Work> bool RunWhileWaitingForEvents(Work work) {
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        work();
+        done = true;
+    });
+    bool finished = WaitUntil([&] {
+        EventWait(10);
+        return done.load();
+    });
+    other.join();
+    return finished;
+}
+
+// Makes every window creation of the calling thread fail.
+LRESULT CALLBACK VetoCreation(int code, WPARAM wParam, LPARAM lParam) {
+    return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+using GadgetTest = GadgetsTest;
+
+const char kPort[] = "\xCF\xEE\xF0\xF2:"; // "Порт:" in Windows-1251
+
+} // namespace
+
+TEST_F(GadgetTest, EachKindIsItsNativeControlCarryingTheNumberTwiceWithItsFlags) {
+    HWND window = OpenWindow();
+    struct Case {
+        intptr_t created;
+        const wchar_t* className;
+        int32_t kind;
+        LONG_PTR style;
+        bool clientEdge;
+    };
+    const Case cases[] = {
+        {GadgetCreateText(1, 0, 0, 80, 20, kPort), L"Static", KIND_TEXT, SS_LEFT, false},
+        {GadgetCreateText(2, 0, 0, 80, 20, kPort, TEXT_CENTER | SS_NOPREFIX), L"Static", KIND_TEXT,
+         SS_CENTER | SS_NOPREFIX, false},
+        {GadgetCreateText(3, 0, 0, 80, 20, kPort, TEXT_RIGHT | TEXT_BORDER), L"Static", KIND_TEXT,
+         SS_RIGHT, true},
+        {GadgetCreateString(4, 0, 0, 80, 20, kPort), L"Edit", KIND_STRING,
+         WS_TABSTOP | ES_AUTOHSCROLL, true},
+        {GadgetCreateString(5, 0, 0, 80, 20, kPort, STRING_BORDERLESS | STRING_NUMERIC), L"Edit",
+         KIND_STRING, ES_NUMBER, false},
+        {GadgetCreateButton(6, 0, 0, 80, 20, kPort), L"Button", KIND_BUTTON, 0, false},
+        {GadgetCreateEditor(7, 0, 0, 200, 80, EDITOR_READ_ONLY), L"RichEdit20W", KIND_EDITOR,
+         ES_READONLY, true},
+    };
+    const LONG_PTR child = WS_CHILD | WS_VISIBLE;
+    for (ObjectNumber number = 1; number <= 7; ++number) {
+        SCOPED_TRACE(number);
+        const Case& c = cases[number - 1];
+        HWND control = Handle(c.created);
+        ASSERT_NE(Record(number), nullptr);
+        wchar_t className[32] = {};
+        GetClassNameW(control, className, 32);
+        EXPECT_STREQ(className, c.className);
+        EXPECT_EQ(GetParent(control), window);
+        EXPECT_TRUE(IdentifierOf(control) == number && MarkOf(control) == number);
+        EXPECT_TRUE(Record(number)->handle == control && Record(number)->kind->number == c.kind);
+        EXPECT_EQ(GetWindowLongPtrW(control, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetProc));
+        EXPECT_EQ(GetWindowLongPtrW(control, GWL_STYLE) & (c.style | child), c.style | child);
+        EXPECT_EQ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, c.clientEdge);
+        if (c.kind == KIND_EDITOR) continue; // the rich-text control answers no WM_GETFONT
+        EXPECT_EQ(SendMessageW(control, WM_GETFONT, 0, 0),
+                  reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
+        EXPECT_EQ(Native(control), u"\u041F\u043E\u0440\u0442:");
+    }
+}
+
+TEST_F(GadgetTest, DynamicNumberIsTheRecordAddressAndServesEveryCommand) {
+    OpenWindow();
+    intptr_t number = GadgetCreateString(DynamicNumber, 10, 10, 100, 20, "dynamic");
+    ASSERT_TRUE(number && reinterpret_cast<intptr_t>(Record(number)) == number);
+    HWND control = Record(number)->handle;
+    EXPECT_TRUE(IdentifierOf(control) == number && MarkOf(control) == number);
+    GadgetSetText(number, "changed");
+    EXPECT_EQ(GadgetGetText(number), "changed");
+    GadgetHide(number, 1);
+    GadgetDisable(number, 1);
+    EXPECT_FALSE(IsWindowVisible(control) || IsWindowEnabled(control));
+    EXPECT_NE(GadgetFree(number), 0);
+    EXPECT_TRUE(!IsWindow(control) && !Record(number) && GadgetGetText(number).empty());
+}
+
+TEST_F(GadgetTest, ReusingANumberDestroysTheOldGadgetFirstWithItsQueuedEvents) {
+    OpenWindow();
+    HWND old = Handle(GadgetCreateText(4, 10, 10, 80, 20, "old"));
+    GadgetRecord* record = Record(4);
+    record->kind->setColor(record, GADGET_COLOR_BACK, RGB(1, 2, 3));
+    HBRUSH brush = record->colors.brush;
+    GadgetCreateButton(5, 10, 40, 80, 20, "other");
+    Drain();
+    EventPost(EVENT_GADGET, 4, 0, 1);
+    EventPost(EVENT_GADGET, 5, 0, 1);
+    EventPost(EVENT_GADGET, 4, 0, 2);
+    HWND replacement = Handle(GadgetCreateButton(4, 10, 70, 80, 20, "new"));
+    EXPECT_FALSE(IsWindow(old));
+    EXPECT_EQ(Record(4), record); // the same record, handed back emptied
+    EXPECT_TRUE(record->handle == replacement && record->kind->number == KIND_BUTTON);
+    EXPECT_EQ(BrushReferences(brush), 0); // the old kind's clean-up ran
+    std::vector<Delivered> events = GadgetEvents(Drain());
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].gadget, 5);
+}
+
+TEST_F(GadgetTest, CreationThatCannotBeMadeLeavesTheGadgetOfTheNumberAlone) {
+    HWND window = OpenWindow();
+    HWND old = Handle(GadgetCreateText(4, 10, 10, 80, 20, "old"));
+    HHOOK veto = SetWindowsHookExW(WH_CBT, VetoCreation, nullptr, GetCurrentThreadId());
+    EXPECT_EQ(GadgetCreateButton(4, 10, 40, 80, 20, "new"), 0); // the platform refuses
+    EXPECT_EQ(GadgetCreateEditor(4, 10, 40, 80, 20), 0);
+    UnhookWindowsHookEx(veto);
+    EXPECT_EQ(GadgetCreateText(-2, 0, 0, 10, 10, "x"), 0); // numbers below -1
+    EXPECT_EQ(GadgetCreateEditor(-7, 0, 0, 10, 10), 0);
+    EXPECT_EQ(Record(4)->handle, old);
+    EXPECT_EQ(GadgetGetText(4), "old");
+    EXPECT_TRUE(GetWindow(window, GW_CHILD) == old && !GetWindow(old, GW_HWNDNEXT));
+}
+
+TEST_F(GadgetTest, CommandsHideDisableSetAndFreeAndIgnoreNumbersWithoutAGadget) {
+    HWND window = OpenWindow();
+    HWND button = Handle(GadgetCreateButton(1, 10, 10, 80, 20, "b"));
+    GadgetCreateString(2, 10, 40, 80, 20, "full");
+    HWND editor = Handle(GadgetCreateEditor(60, 10, 70, 80, 60));
+    GadgetHide(1, 1);
+    GadgetDisable(1, 5);
+    EXPECT_FALSE(IsWindowVisible(button) || IsWindowEnabled(button));
+    GadgetHide(1, 0);
+    GadgetDisable(1, 0);
+    EXPECT_TRUE(IsWindowVisible(button) && IsWindowEnabled(button));
+    for (ObjectNumber number : {2, 60}) {
+        GadgetSetText(number, "text");
+        GadgetSetText(number); // no text: the empty text
+        EXPECT_EQ(GadgetGetText(number), "") << number;
+    }
+    GadgetHide(77, 1);
+    GadgetDisable(77, 1);
+    GadgetSetText(77, "x");
+    EXPECT_TRUE(GadgetGetText(77).empty() && GadgetFree(77) == 0 && GadgetFree(3) == 0);
+    EXPECT_EQ(GadgetFree(1), 1);
+    EXPECT_TRUE(!IsWindow(button) && GadgetFree(1) == 0);
+    EXPECT_NE(GadgetCreateText(1, 10, 10, 80, 20, "again"), 0);
+    EXPECT_EQ(GadgetFree(-1), 0); // every gadget, but not the window
+    EXPECT_TRUE(!IsWindow(editor) && !Record(1) && !Record(2) && IsWindow(window));
+    // Closing the window frees its gadgets and their queued events.
+    intptr_t dynamic = GadgetCreateEditor(DynamicNumber, 10, 40, 80, 60);
+    EventPost(EVENT_GADGET, dynamic, 0, 0);
+    WindowClose(0);
+    EXPECT_EQ(Record(dynamic), nullptr);
+    EXPECT_TRUE(GadgetEvents(Drain()).empty());
+}
+
+namespace {
+// A procedure in front of GadgetProc, and one behind it in place of the
+// control's own, so that the order of the final message's handling shows.
+WNDPROC gGadgetProcedure, gNativeProcedure;
+std::vector<ObjectNumber> gSeen; // identifier, mark and record: behind, then in front
+LRESULT CALLBACK Behind(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCDESTROY) gSeen = {IdentifierOf(control), MarkOf(control), !!FindGadget(9)};
+    return CallWindowProcW(gNativeProcedure, control, message, wParam, lParam);
+}
+LRESULT CALLBACK InFront(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcW(gGadgetProcedure, control, message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        gSeen.insert(gSeen.end(), {IdentifierOf(control), MarkOf(control), !!FindGadget(9)});
+    return result;
+}
+} // namespace
+
+TEST_F(GadgetTest, FinalMessageReachesTheControlFirstThenTheGadgetIsCleanedUp) {
+    OpenWindow();
+    HWND control = Handle(GadgetCreateString(9, 10, 10, 80, 20, "x"));
+    gNativeProcedure = Record(9)->previousProcedure;
+    Record(9)->previousProcedure = Behind;
+    gGadgetProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InFront)));
+    EventPost(EVENT_GADGET, 9, 0, 0);
+    EXPECT_EQ(GadgetFree(9), 1);
+    EXPECT_EQ(gSeen, (std::vector<ObjectNumber>{9, 9, 1, -1, 0, 0}));
+    EXPECT_TRUE(GadgetEvents(Drain()).empty());
+}
+
+TEST_F(GadgetTest, OnlyAControlThatIsItsNumbersGadgetReachesTheGadgetsProcedureAndKind) {
+    HWND window = OpenWindow();
+    HWND box = Handle(GadgetCreateButton(2, 10, 10, 80, 20, "box", BS_AUTOCHECKBOX));
+    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    SetWindowLongPtrW(box, GWLP_ID, -1); // identifier -1: the default procedure
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), 0);
+    SetWindowLongPtrW(box, GWLP_ID, 2);
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    HWND label = Handle(GadgetCreateText(0, 10, 40, 80, 20, "gadget zero"));
+    Record(0)->kind->setColor(Record(0), GADGET_COLOR_FRONT, RGB(200, 0, 0));
+    // A plain control with identifier 0 and no KX_ID, which reads as 0 too.
+    HWND plain = CreateWindowExW(0, L"Static", L"plain", WS_CHILD | WS_VISIBLE, 10, 70, 80, 20,
+                                 window, nullptr, nullptr, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (HWND control : {label, plain}) {
+        SetTextColor(dc, RGB(1, 1, 1));
+        SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(control));
+        EXPECT_EQ(GetTextColor(dc) == RGB(200, 0, 0), control == label);
+    }
+    DeleteDC(dc);
+}
+
+TEST_F(GadgetTest, EachWindowIsAGadgetListAndEachThreadHasItsOwnCurrentOne) {
+    auto parentOfNew = [](ObjectNumber number) {
+        HWND control = Handle(GadgetCreateButton(number, 5, 5, 40, 20, "b"));
+        return control ? GetParent(control) : nullptr;
+    };
+    HWND a = OpenWindow(0);
+    EXPECT_EQ(GetWindowLongPtrW(a, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetListProc));
+    GadgetListSave* save = GadgetListSaveOf(a);
+    EXPECT_TRUE(save && GetPropW(a, GadgetListPropertyName().get()) == save);
+    HWND b = OpenWindow(1);
+    EXPECT_EQ(parentOfNew(1), b);
+    EXPECT_EQ(GadgetListUse(a), b);
+    EXPECT_EQ(parentOfNew(2), a);
+    EXPECT_TRUE(GadgetListUse(a) == a && GadgetListUse(nullptr) == a); // nothing changes
+    EXPECT_EQ(parentOfNew(3), a);
+    EXPECT_EQ(GadgetListUse(b), a);
+    EXPECT_EQ(parentOfNew(4), b);
+    HWND seen = a, list = nullptr, parent = nullptr;
+    std::thread([&] {
+        seen = GadgetListUse(nullptr);
+        list = Handle(WindowOpen(5, 300, 20, 100, 100, "other thread", 0, nullptr));
+        parent = parentOfNew(8);
+        WindowClose(5);
+    }).join();
+    EXPECT_TRUE(!seen && list && parent == list);
+    EXPECT_EQ(GadgetListUse(nullptr), b);
+    // The current list destroyed: none until another is made current.
+    WindowClose(1);
+    EXPECT_EQ(GadgetListUse(nullptr), nullptr);
+    EXPECT_EQ(GadgetCreateText(6, 0, 0, 20, 20, "nowhere"), 0);
+    EXPECT_EQ(GadgetListUse(a), nullptr);
+    EXPECT_EQ(parentOfNew(6), a);
+}
+
+TEST_F(GadgetTest, EveryByteRoundTripsThroughAFieldAndTheEditorAsItsCharacter) {
+    ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.UTF-8";
+    OpenWindow();
+    Text bytes, read; // the rich-text control reads CR and LF alike as CR LF
+    for (int b = 1; b < 256; ++b) {
+        bytes.push_back(static_cast<char>(b));
+        read += b == '\r' || b == '\n' ? Text("\r\n") : Text(1, static_cast<char>(b));
+    }
+    HWND field = Handle(GadgetCreateString(1, 10, 10, 200, 20, bytes));
+    HWND editor = Handle(GadgetCreateEditor(2, 10, 40, 300, 100, EDITOR_READ_ONLY));
+    GadgetSetText(2, bytes);
+    EXPECT_EQ(Native(field), Cp1251ToUtf16(bytes));
+    EXPECT_EQ(Native(editor), Cp1251ToUtf16(read));
+    for (ObjectNumber number : {1, 2}) {
+        const Text& text = number == 1 ? bytes : read;
+        EXPECT_EQ(GadgetGetText(number), text);
+        GadgetSetText(number, "x");
+        GadgetSetText(number, text); // what was read, set again, stays as it is
+        EXPECT_EQ(GadgetGetText(number), text);
+    }
+    // A typed character that Windows-1251 cannot hold reads as "?".
+    SetWindowTextW(field, L"a");
+    SendMessageW(field, EM_SETSEL, 1, 1);
+    SendMessageW(field, WM_CHAR, 0x4E2D, 1);
+    SendMessageW(field, WM_CHAR, 0x0416, 1);
+    EXPECT_EQ(GadgetGetText(1), "a?\xC6");
+}
+
+TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
+    OpenWindow();
+    HWND field = Handle(GadgetCreateString(1, 10, 10, 200, 20, "start"));
+    std::atomic<bool> done{false};
+    Text read;
+    std::thread worker([&] {
+        GadgetSetText(1, "from the worker \xCF\xF0\xE8");
+        read = GadgetGetText(1);
+        done = true;
+    });
+    // Once the carried call waits for this thread, which handles no messages
+    // meanwhile, nothing has happened yet.
+    auto waiting = [] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; };
+    for (DWORD start = GetTickCount(); !waiting() && GetTickCount() - start < 5000;)
+        Sleep(1);
+    EXPECT_TRUE(waiting());
+    EXPECT_FALSE(done);
+    EXPECT_EQ(Native(field), u"start");
+    EXPECT_TRUE(WaitUntil([&] {
+        EventWait(10);
+        return done.load();
+    }));
+    worker.join();
+    EXPECT_EQ(read, "from the worker \xCF\xF0\xE8");
+    EXPECT_EQ(Native(field), u"from the worker \u041F\u0440\u0438");
+    // Appends are carried over one by one and join exactly; calls on a
+    // gadget that is gone do nothing.
+    GadgetCreateEditor(11, 10, 40, 300, 100, EDITOR_READ_ONLY);
+    GadgetCreateText(12, 10, 150, 80, 20, "gone");
+    GadgetFree(12);
+    Text expected;
+    for (int i = 0; i < 50; ++i)
+        expected += "payload " + std::to_string(i) + ";";
+    ASSERT_TRUE(RunWhileWaitingForEvents([&] {
+        for (int i = 0; i < 50; ++i)
+            GadgetAppendText(11, "payload " + std::to_string(i) + ";");
+        GadgetAppendText(1, " and more"); // a kind without its own append
+        GadgetSetText(12, "y");
+        GadgetAppendText(12, "z");
+        read = GadgetGetText(12);
+    }));
+    EXPECT_EQ(GadgetGetText(11), expected);
+    EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
+    EXPECT_EQ(read, "");
+    // A carried request that this process did not make (another process
+    // could send one, with an address of its own) is ignored.
+    Text stray = "stray";
+    const void* request[] = {nullptr, &stray, nullptr};
+    UINT message = RegisterWindowMessageW(L"KX_GadgetTextRequest");
+    EXPECT_EQ(SendMessageW(field, message, 2, reinterpret_cast<LPARAM>(request)), 0);
+    EXPECT_EQ(SendMessageW(field, message, 2, 0), 0);
+    EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
+}
+
+namespace {
+// The field tells its parent about the new focus while it handles the change
+// itself; by then the focus events must be in the queue.
+WNDPROC gParentProcedure;
+int32_t gQueuedAtNotice = -1;
+LRESULT CALLBACK WatchFocusNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && HIWORD(wParam) == EN_SETFOCUS)
+        gQueuedAtNotice = EventQueueLength();
+    return CallWindowProcW(gParentProcedure, window, message, wParam, lParam);
+}
+} // namespace
+
+TEST_F(GadgetTest, FieldsTakeWhatTheyMayAndTellOfTheFocusBeforeTheyHandleIt) {
+    HWND window = OpenWindow(3);
+    HWND numeric = Handle(GadgetCreateString(1, 10, 10, 100, 20, "", STRING_NUMERIC));
+    HWND plain = Handle(GadgetCreateString(2, 10, 40, 100, 20, ""));
+    for (WPARAM typed : {'A', '2', 'B', '0', 'Z', '4', '8'})
+        SendMessageW(numeric, WM_CHAR, typed, 1);
+    EXPECT_EQ(Native(numeric), u"2048");
+    ASSERT_TRUE(Focus(numeric));
+    GadgetSetText(1, "port?!"); // the program sets any text
+    EXPECT_EQ(GadgetGetText(1), "port?!");
+    Drain();
+    gParentProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchFocusNotice)));
+    ASSERT_TRUE(Focus(plain));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gParentProcedure));
+    EXPECT_EQ(gQueuedAtNotice, 2);
+    std::vector<Delivered> events;
+    for (const Delivered& d : GadgetEvents(Drain()))
+        if (d.type == EVENT_TYPE_FOCUS || d.type == EVENT_TYPE_LOST_FOCUS) events.push_back(d);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_TRUE(events[0].type == EVENT_TYPE_LOST_FOCUS && events[0].gadget == 1);
+    EXPECT_TRUE(events[1].type == EVENT_TYPE_FOCUS && events[1].gadget == 2);
+    EXPECT_TRUE(events[0].window == 3 && events[1].window == 3);
+    GadgetRecord* record = Record(2); // a field's length limit is at least 1
+    record->kind->setAttribute(record, STRING_MAX_LENGTH, -5);
+    EXPECT_EQ(record->kind->getAttribute(record, STRING_MAX_LENGTH), 1);
+}
+
+// Colours of labels and fields as the parent answers a control's request for
+// them: left to the platform while both are the platform's; a back colour
+// paints with a brush shared by the gadgets of that colour.
+TEST_F(GadgetTest, ColourRequestsAreAnsweredWithTheGadgetsColoursAndBrushesShared) {
+    HWND window = OpenWindow();
+    HWND label = Handle(GadgetCreateText(1, 10, 10, 80, 20, "label"));
+    HWND field = Handle(GadgetCreateString(2, 10, 40, 80, 20, "field"));
+    GadgetCreateText(3, 10, 70, 80, 20, "other");
+    const int32_t entries = BrushCacheSize(), red = RGB(200, 0, 0), blue = RGB(0, 0, 190);
+    HDC dc = CreateCompatibleDC(nullptr);
+    auto ask = [&](HWND control, UINT message, bool platform = false) {
+        SetTextColor(dc, RGB(1, 2, 3));
+        SetBkColor(dc, RGB(1, 2, 3));
+        auto [w, l] = std::pair(reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+        return platform ? DefWindowProcW(window, message, w, l)
+                        : SendMessageW(window, message, w, l);
+    };
+    auto set = [](ObjectNumber number, int32_t type, int32_t color) {
+        Record(number)->kind->setColor(Record(number), type, color);
+    };
+    EXPECT_EQ(ask(label, WM_CTLCOLORSTATIC), ask(label, WM_CTLCOLORSTATIC, true));
+    EXPECT_EQ(ask(field, WM_CTLCOLOREDIT), ask(field, WM_CTLCOLOREDIT, true));
+    set(2, GADGET_COLOR_FRONT, red);
+    EXPECT_EQ(ask(field, WM_CTLCOLOREDIT),
+              reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW)));
+    EXPECT_TRUE(GetTextColor(dc) == RGB(200, 0, 0) && GetBkColor(dc) == GetSysColor(COLOR_WINDOW));
+    for (ObjectNumber number : {1, 2, 3})
+        set(number, GADGET_COLOR_BACK, blue);
+    HBRUSH shared = Record(1)->colors.brush;
+    EXPECT_TRUE(Record(2)->colors.brush == shared && Record(3)->colors.brush == shared);
+    EXPECT_TRUE(BrushReferences(shared) == 3 && BrushCacheSize() == entries + 1);
+    EXPECT_EQ(ask(label, WM_CTLCOLORSTATIC), reinterpret_cast<LRESULT>(shared));
+    EXPECT_TRUE(GetTextColor(dc) == RGB(1, 2, 3) && GetBkColor(dc) == RGB(0, 0, 190));
+    EXPECT_EQ(ask(label, WM_CTLCOLOREDIT), ask(label, WM_CTLCOLOREDIT, true));   // statics only
+    EXPECT_EQ(ask(field, WM_CTLCOLORSTATIC), reinterpret_cast<LRESULT>(shared)); // while enabled
+    GadgetDisable(2, 1);
+    EXPECT_EQ(ask(field, WM_CTLCOLORSTATIC), ask(field, WM_CTLCOLORSTATIC, true));
+    set(3, 3, red); // no such type: nothing changes
+    EXPECT_TRUE(Record(3)->kind->getColor(Record(3), GADGET_COLOR_BACK) == blue &&
+                Record(3)->kind->getColor(Record(3), 3) == GADGET_COLOR_DEFAULT);
+    set(1, GADGET_COLOR_BACK, GADGET_COLOR_DEFAULT);
+    set(2, GADGET_COLOR_BACK, RGB(1, 1, 1)); // another colour lets go too
+    GadgetFree(2);                           // and so does destroying the gadget
+    EXPECT_TRUE(BrushReferences(shared) == 1 && GetObjectType(shared) == OBJ_BRUSH);
+    WindowClose(0); // the window takes the last one with it
+    EXPECT_TRUE(BrushReferences(shared) == 0 && GetObjectType(shared) == 0);
+    HBRUSH foreign = CreateSolidBrush(RGB(7, 7, 7)); // not the cache's: left alone
+    BrushRelease(foreign);
+    EXPECT_TRUE(GetObjectType(foreign) == OBJ_BRUSH && BrushCacheSize() == entries);
+    DeleteObject(foreign);
+    DeleteDC(dc);
+}
