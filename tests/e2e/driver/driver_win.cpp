@@ -129,16 +129,15 @@ bool HasTitle(HWND window) {
     return std::u16string(reinterpret_cast<char16_t*>(title)) == kTitle;
 }
 
+BOOL CALLBACK CollectVisible(HWND window, LPARAM list) {
+    if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 // The visible top-level windows, in their order from the top.
 std::vector<HWND> TopWindows() {
-    static std::vector<HWND> found;
-    found.clear();
-    EnumWindows(
-        [](HWND window, LPARAM) -> BOOL {
-            if (IsWindowVisible(window)) found.push_back(window);
-            return TRUE;
-        },
-        0);
+    std::vector<HWND> found;
+    EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
