@@ -127,29 +127,27 @@ TEST_F(NetworkTest, ConnectionIsMadeAndThenBlocks) {
 }
 
 // A listener whose queue of finished connections is full ignores further
-// connection requests: a connect to it waits out its time-out.
+// connection requests: the connect that finds it full waits out its
+// time-out, then gives null on its own.
 TEST_F(NetworkTest, ConnectTimeOutGivesNullAfterItsTime) {
     SocketHandle listener = SocketCreate(false, SocketStream);
     SocketAddress address;
     SocketAddressIPv4(&address, Loopback(), 0);
     ASSERT_TRUE(SocketBind(listener, &address) && SocketListen(listener, 0));
-    int32_t port = SocketLocalPort(listener);
-    SocketAddressIPv4(&address, Loopback(), static_cast<uint16_t>(port));
-    std::vector<SocketHandle> fillers;
-    bool full = false;
-    while (!full && fillers.size() < 16) {
-        fillers.push_back(SocketCreate(false, SocketStream));
-        SocketSetNonBlocking(fillers.back(), true);
-        full =
-            !SocketConnect(fillers.back(), &address) && !SocketWaitConnected(fillers.back(), 300);
-    }
-    ASSERT_TRUE(full) << "could not fill the listener's queue";
+    std::vector<ConnectionRecord*> fillers;
+    ConnectionRecord* connection = nullptr;
     auto start = Clock::now();
-    EXPECT_EQ(OpenConnectionEx("127.0.0.1", port, NetModeTcp, 500, nullptr, 0), nullptr);
+    while (fillers.size() < 16 &&
+           (connection = OpenConnectionEx("127.0.0.1", SocketLocalPort(listener), NetModeTcp, 500,
+                                          nullptr, 0))) {
+        fillers.push_back(connection);
+        start = Clock::now();
+    }
+    EXPECT_EQ(connection, nullptr) << "could not fill the listener's queue";
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(450)); // it did wait
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));       // and gave up on its own
-    for (SocketHandle socket : fillers)
-        SocketClose(socket);
+    for (ConnectionRecord* filler : fillers)
+        CloseConnection(filler);
     SocketClose(listener);
 }
 
