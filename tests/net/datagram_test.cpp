@@ -99,19 +99,6 @@ TEST_F(DatagramServerTest, SenderThatOutrunsItsReaderIsHeldToTheBound) {
     EXPECT_EQ(SendAndPoll("2"), NetEventData); // read out, the sender is served again
 }
 
-// The program's own case, a device with nobody listening, kept on this
-// machine: a loopback port that nobody has. The largest datagram the
-// network carries goes; one byte more does not.
-TEST_F(NetworkTest, DatagramConnectionSendsWithNobodyListening) {
-    ConnectionRecord* connection = OpenConnection("127.0.0.1", UnusedUdpPort(), NetModeUdp);
-    ASSERT_NE(connection, nullptr);
-    EXPECT_EQ(connection->owner, nullptr);
-    EXPECT_EQ(SendData(connection, "twelve bytes", 12), 12);
-    EXPECT_EQ(SendData(connection, Pattern(65507).data(), 65507), 65507);
-    EXPECT_EQ(SendData(connection, Pattern(65508).data(), 65508), -1);
-    CloseConnection(connection);
-}
-
 // At the bound of clients, none of them holding bytes, a newcomer whose
 // record or bytes cannot be had is dropped and pushes nobody out. (Once the
 // datagram whose record could not be made took an idle client with it.)

@@ -47,7 +47,7 @@ TEST_F(ServerRegistry, StartWithoutHeapOrSocketsReportsZeroAndStopClosesEverySer
 // Events come one per poll, numbered servers in ascending order first. A
 // number closes only its own server, also when it is given again and the
 // new server fails; -1 closes every server.
-TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumber) {
+TEST_F(DatagramServerTest, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumber) {
     intptr_t socket = OpenServer(5, 0, NetModeUdp, "127.0.0.1");
     ASSERT_NE(socket, 0);
     EXPECT_EQ(Server(5)->socket, socket);
@@ -55,9 +55,8 @@ TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumb
     ASSERT_NE(dynamic, 0);
     EXPECT_EQ(reinterpret_cast<intptr_t>(Server(dynamic)), dynamic);
     ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
-    SocketHandle sender = OpenLoopbackUdp();
     for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) { // the opposite order
-        ASSERT_EQ(SendBytes(sender, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
+        ASSERT_EQ(SendBytes(sender_, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
         ASSERT_EQ(SocketWaitReadable(Server(number)->socket, 3000), 1);
     }
     for (ObjectNumber number : {intptr_t{2}, intptr_t{5}, dynamic}) {
@@ -65,7 +64,6 @@ TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumb
         EXPECT_EQ(LastEventClient()->owner, Server(number)) << number;
     }
     EXPECT_EQ(PollServerEvents(), NetEventNone);
-    SocketClose(sender);
     auto port = static_cast<uint16_t>(ServerLocalPort(2));
     for (ObjectNumber number : {1, 123456})
         CloseServer(number);
@@ -156,6 +154,11 @@ TEST(SocketLayer, RefusalsSayWhy) {
     EXPECT_EQ(SocketCreate(false, 3), NoSocket); // no raw sockets
     SocketHandle receiver = OpenLoopbackUdp(), sender = SocketCreate(false, SocketDatagram);
     auto port = static_cast<uint16_t>(SocketLocalPort(receiver));
+    // The largest datagram the network carries goes, also to a port that
+    // nobody has, and again after that; one byte more does not.
+    for (size_t size : {size_t{12}, size_t{65507}})
+        EXPECT_EQ(SendBytes(sender, Pattern(size), UnusedUdpPort()), static_cast<int32_t>(size));
+    EXPECT_EQ(SendBytes(sender, Pattern(65508), UnusedUdpPort()), -1);
     ASSERT_EQ(SendBytes(sender, Pattern(65), port), 65);
     ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
     char buffer[64];
@@ -181,14 +184,13 @@ TEST(SocketLayer, LibraryWithoutTheFunctionsLeavesTheResolverOut) {
 #else
 // Descriptor 0 is a valid socket on POSIX; the server must still count as
 // open (its socket is its in-use marker).
-TEST_F(ServerRegistry, ServerOnDescriptorZeroStillCountsAsOpen) {
+TEST_F(DatagramServerTest, ServerOnDescriptorZeroStillCountsAsOpen) {
+    CloseServer(0);
     int saved = dup(0);
     close(0);
-    EXPECT_EQ(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 1) << "descriptor 0, whose handle is 1";
-    SocketHandle sender = OpenLoopbackUdp();
-    EXPECT_EQ(SendBytes(sender, "zero", static_cast<uint16_t>(ServerLocalPort(0))), 4);
-    EXPECT_EQ(WaitForEvent(), NetEventData);
-    SocketClose(sender);
+    EXPECT_EQ(OpenServer(0, port_, NetModeUdp, "127.0.0.1"), 1)
+        << "descriptor 0, whose handle is 1";
+    EXPECT_EQ(SendAndPoll("zero"), NetEventData);
     CloseServer(0);
     dup2(saved, 0);
     close(saved);
