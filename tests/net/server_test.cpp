@@ -165,6 +165,14 @@ TEST(SocketLayer, RefusalsSayWhy) {
     EXPECT_EQ(SocketReceiveFrom(receiver, buffer, sizeof buffer, nullptr, nullptr), -1);
     EXPECT_EQ(SocketLastError(), SocketErrorMessageTooLong); // and it is gone
     EXPECT_EQ(SocketWaitReadable(receiver, 0), 0);
+    // A negative size is refused, never taken for a huge one: the bytes
+    // that wait stay, and a send says why.
+    ASSERT_EQ(SendBytes(sender, "a", port) + SendBytes(sender, "b", port), 2);
+    ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
+    EXPECT_EQ(SocketReceiveFrom(receiver, buffer, -1, nullptr, nullptr), -1);
+    EXPECT_EQ(SocketReceive(receiver, buffer, -1, false), -1);
+    EXPECT_EQ(SocketSendTo(sender, buffer, -1, Loopback(), port), -1);
+    EXPECT_EQ(SocketLastError(), SocketErrorOther);
     SocketClose(sender);
     SocketClose(receiver);
     SocketsStop();
