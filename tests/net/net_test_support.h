@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -14,10 +16,6 @@
 #include "net/server.h"
 #include "runtime/socket.h"
 #include "tests/support/program_heap_fixture.h"
-
-#ifdef __linux__
-#include <dirent.h>
-#endif
 
 using Clock = std::chrono::steady_clock;
 
@@ -88,14 +86,12 @@ inline ServerRecord* Server(ObjectNumber number) {
 // Open descriptors of this process on Linux, where a socket left open
 // shows; 0 elsewhere.
 inline int OpenDescriptors() {
-    int count = 0;
 #ifdef __linux__
-    DIR* directory = opendir("/proc/self/fd");
-    while (directory && readdir(directory))
-        ++count;
-    if (directory) closedir(directory);
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
+#else
+    return 0;
 #endif
-    return count;
 }
 
 // A started network library on a fresh program heap; at the end everything

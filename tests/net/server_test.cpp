@@ -47,7 +47,7 @@ TEST_F(ServerRegistry, StartWithoutHeapOrSocketsReportsZeroAndStopClosesEverySer
 // Events come one per poll, numbered servers in ascending order first. A
 // number closes only its own server, also when it is given again and the
 // new server fails; -1 closes every server.
-TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumber) {
+TEST_F(DatagramServerTest, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumber) {
     intptr_t socket = OpenServer(5, 0, NetModeUdp, "127.0.0.1");
     ASSERT_NE(socket, 0);
     EXPECT_EQ(Server(5)->socket, socket);
@@ -55,9 +55,8 @@ TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumb
     ASSERT_NE(dynamic, 0);
     EXPECT_EQ(reinterpret_cast<intptr_t>(Server(dynamic)), dynamic);
     ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
-    SocketHandle sender = OpenLoopbackUdp();
     for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) { // the opposite order
-        ASSERT_EQ(SendBytes(sender, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
+        ASSERT_EQ(SendBytes(sender_, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
         ASSERT_EQ(SocketWaitReadable(Server(number)->socket, 3000), 1);
     }
     for (ObjectNumber number : {intptr_t{2}, intptr_t{5}, dynamic}) {
@@ -65,7 +64,6 @@ TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumb
         EXPECT_EQ(LastEventClient()->owner, Server(number)) << number;
     }
     EXPECT_EQ(PollServerEvents(), NetEventNone);
-    SocketClose(sender);
     auto port = static_cast<uint16_t>(ServerLocalPort(2));
     for (ObjectNumber number : {1, 123456})
         CloseServer(number);
@@ -80,18 +78,23 @@ TEST_F(ServerRegistry, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumb
 // Every refused open returns its failure value at once (a refused connect
 // does not wait out its time-out) and leaves nothing behind: no server, no
 // socket, no heap bytes. A host name with a character no name may hold
-// fails inside the lookup, without asking any name server.
+// fails inside the lookup, without asking any name server. Without heap
+// for its record an open fails too; a connection's socket, made (for a
+// stream, connected) before the record, is closed again.
 TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
     SocketHandle holder = OpenLoopbackUdp();
     int32_t taken = SocketLocalPort(holder), closed = UnusedUdpPort();
     const char* bad = "no such host!";
     ASSERT_NE(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 0); // number 0's record stays
     CloseServer(0);
+    int32_t listening = ServerLocalPort(OpenServer(DynamicNumber, 0, NetModeTcp, "127.0.0.1"));
     const struct {
         bool server;
         const char* address; // bind address, or host
         int32_t port, mode, timeout = 0;
         const char* local = nullptr;
+        int64_t heap = -1; // allocations let through, -1: all
+        ObjectNumber number = 0;
     } cases[] = {
         {true, nullptr, 65536, NetModeUdp},
         {true, nullptr, -1, NetModeTcp},
@@ -100,6 +103,8 @@ TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
         {true, "300.1.1.1", 0, NetModeTcp},
         {true, nullptr, taken, NetModeUdp},
         {true, bad, 0, NetModeTcp | NetFlagIPv6},
+        {true, "bad", 0, NetModeUdp, 0, nullptr, -1, DynamicNumber},
+        {true, "127.0.0.1", 0, NetModeUdp, 0, nullptr, 0, DynamicNumber},
         {false, bad, 2048, NetModeTcp},
         {false, "255.255.255.255", 2048, NetModeUdp},
         {false, "", 2048, NetModeUdp},
@@ -109,6 +114,8 @@ TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
         {false, "127.0.0.1", closed, NetModeTcp},
         {false, "127.0.0.1", closed, NetModeTcp, 5000},
         {false, "127.0.0.1", closed, NetModeTcp, 0, "not an address"},
+        {false, "127.0.0.1", listening, NetModeUdp, 0, nullptr, 0},
+        {false, "127.0.0.1", listening, NetModeTcp, 0, nullptr, 0},
     };
     SocketLookupIPv4(bad); // whatever the resolver keeps open, it keeps from here
     size_t bytes = LiveBytes();
@@ -116,18 +123,22 @@ TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << &c - cases << ": " << (c.address ? c.address : "null"));
         auto start = Clock::now();
-        EXPECT_EQ(c.server ? OpenServer(0, c.port, c.mode, c.address)
-                           : reinterpret_cast<intptr_t>(OpenConnectionEx(c.address, c.port, c.mode,
-                                                                         c.timeout, c.local, 0)),
-                  0);
+        {
+            FailingHeap failing(ProgramHeap(), c.heap);
+            EXPECT_EQ(c.server ? OpenServer(c.number, c.port, c.mode, c.address)
+                               : reinterpret_cast<intptr_t>(OpenConnectionEx(
+                                     c.address, c.port, c.mode, c.timeout, c.local, 0)),
+                      0);
+        }
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
         EXPECT_EQ(Server(0), nullptr);
         EXPECT_EQ(LiveBytes(), bytes);
         EXPECT_EQ(OpenDescriptors(), descriptors);
     }
-    EXPECT_EQ(OpenServer(DynamicNumber, 0, NetModeUdp, "bad"), 0);
-    EXPECT_EQ(LiveBytes(), bytes); // the dynamic record is given back
-    Network()->newerResolver = 0;  // without it every IPv6 open fails
+    // The stream connection without a record was made, then closed.
+    EXPECT_EQ(WaitForEvent(), NetEventConnect);
+    EXPECT_EQ(WaitForEvent(), NetEventDisconnect);
+    Network()->newerResolver = 0; // without it every IPv6 open fails
     EXPECT_EQ(OpenServer(0, 0, NetModeTcp | NetFlagIPv6, "::1"), 0);
     EXPECT_EQ(OpenConnection("::1", 2048, NetModeTcp | NetFlagIPv6), nullptr);
     SocketClose(holder);
@@ -143,16 +154,25 @@ TEST(SocketLayer, RefusalsSayWhy) {
     EXPECT_EQ(SocketCreate(false, 3), NoSocket); // no raw sockets
     SocketHandle receiver = OpenLoopbackUdp(), sender = SocketCreate(false, SocketDatagram);
     auto port = static_cast<uint16_t>(SocketLocalPort(receiver));
-    SocketAddress address;
-    SocketAddressIPv4(&address, Loopback(), port);
-    EXPECT_FALSE(SocketBind(sender, &address));
-    EXPECT_EQ(SocketLastError(), SocketErrorAddressInUse);
+    // The largest datagram the network carries goes, also to a port that
+    // nobody has, and again after that; one byte more does not.
+    for (size_t size : {size_t{12}, size_t{65507}})
+        EXPECT_EQ(SendBytes(sender, Pattern(size), UnusedUdpPort()), static_cast<int32_t>(size));
+    EXPECT_EQ(SendBytes(sender, Pattern(65508), UnusedUdpPort()), -1);
     ASSERT_EQ(SendBytes(sender, Pattern(65), port), 65);
     ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
     char buffer[64];
     EXPECT_EQ(SocketReceiveFrom(receiver, buffer, sizeof buffer, nullptr, nullptr), -1);
     EXPECT_EQ(SocketLastError(), SocketErrorMessageTooLong); // and it is gone
     EXPECT_EQ(SocketWaitReadable(receiver, 0), 0);
+    // A negative size is refused, never taken for a huge one: the bytes
+    // that wait stay, and a send says why.
+    ASSERT_EQ(SendBytes(sender, "a", port) + SendBytes(sender, "b", port), 2);
+    ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
+    EXPECT_EQ(SocketReceiveFrom(receiver, buffer, -1, nullptr, nullptr), -1);
+    EXPECT_EQ(SocketReceive(receiver, buffer, -1, false), -1);
+    EXPECT_EQ(SocketSendTo(sender, buffer, -1, Loopback(), port), -1);
+    EXPECT_EQ(SocketLastError(), SocketErrorOther);
     SocketClose(sender);
     SocketClose(receiver);
     SocketsStop();
@@ -172,14 +192,13 @@ TEST(SocketLayer, LibraryWithoutTheFunctionsLeavesTheResolverOut) {
 #else
 // Descriptor 0 is a valid socket on POSIX; the server must still count as
 // open (its socket is its in-use marker).
-TEST_F(ServerRegistry, ServerOnDescriptorZeroStillCountsAsOpen) {
+TEST_F(DatagramServerTest, ServerOnDescriptorZeroStillCountsAsOpen) {
+    CloseServer(0);
     int saved = dup(0);
     close(0);
-    EXPECT_EQ(OpenServer(0, 0, NetModeUdp, "127.0.0.1"), 1) << "descriptor 0, whose handle is 1";
-    SocketHandle sender = OpenLoopbackUdp();
-    EXPECT_EQ(SendBytes(sender, "zero", static_cast<uint16_t>(ServerLocalPort(0))), 4);
-    EXPECT_EQ(WaitForEvent(), NetEventData);
-    SocketClose(sender);
+    EXPECT_EQ(OpenServer(0, port_, NetModeUdp, "127.0.0.1"), 1)
+        << "descriptor 0, whose handle is 1";
+    EXPECT_EQ(SendAndPoll("zero"), NetEventData);
     CloseServer(0);
     dup2(saved, 0);
     close(saved);

@@ -27,5 +27,6 @@ TEST(Cp1251, UnmappableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(Utf16ToCp1251(u"a\u00E9b"), "a?b"); // é is not in the code page
     EXPECT_EQ(Utf16ToCp1251(u"\U0001F600"), "?"); // one character, one mark
     EXPECT_EQ(Utf8ToCp1251("x\xFFy"), "x?y");     // malformed UTF-8
+    EXPECT_EQ(Utf8ToCp1251("x\xD0y"), "x?y");     // a lead byte without its continuation
     EXPECT_EQ(Utf16ToCp1251(std::u16string(u"ab\0cd", 5)), "ab");
 }
