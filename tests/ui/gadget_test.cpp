@@ -2,6 +2,7 @@
 // list, texts from any thread, fields, buttons and colours.
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "tests/support/ui_fixture.h"
 #include "ui/gadgets/brush_cache.h"
@@ -374,9 +375,41 @@ TEST_F(GadgetTest, FieldsTakeWhatTheyMayAndTellOfTheFocusBeforeTheyHandleIt) {
     EXPECT_TRUE(events[0].type == EVENT_TYPE_LOST_FOCUS && events[0].gadget == 1);
     EXPECT_TRUE(events[1].type == EVENT_TYPE_FOCUS && events[1].gadget == 2);
     EXPECT_TRUE(events[0].window == 3 && events[1].window == 3);
-    GadgetRecord* record = Record(2); // a field's length limit is at least 1
-    record->kind->setAttribute(record, STRING_MAX_LENGTH, -5);
-    EXPECT_EQ(record->kind->getAttribute(record, STRING_MAX_LENGTH), 1);
+    // A field's length limit, at least 1, stops typing; its other attributes
+    // mean nothing and leave the limit as it is.
+    GadgetRecord* record = Record(2);
+    const std::tuple<int32_t, int32_t, intptr_t, std::u16string> limits[] = {
+        {STRING_MAX_LENGTH, 0, 1, u"a"},
+        {STRING_MAX_LENGTH, -5, 1, u"a"},
+        {STRING_MAX_LENGTH, 3, 3, u"a23"},
+        {2, 50, 0, u"a23"}};
+    for (const auto& [attribute, asked, read, typed] : limits) {
+        SCOPED_TRACE(asked);
+        GadgetSetText(2, "");
+        record->kind->setAttribute(record, attribute, asked);
+        EXPECT_EQ(record->kind->getAttribute(record, attribute), read);
+        for (WPARAM c : {'a', '2', '3', '4', '5'})
+            SendMessageW(plain, WM_CHAR, c, 1);
+        EXPECT_EQ(Native(plain), typed);
+    }
+}
+
+TEST_F(GadgetTest, CheckBoxStateReadsAsZeroOrOne) {
+    OpenWindow();
+    HWND box = Handle(GadgetCreateButton(1, 10, 10, 100, 20, "box", BS_AUTO3STATE));
+    GadgetRecord* record = Record(1);
+    // The state set (-1: the third state, set natively); the check, the state read.
+    const int32_t cases[][3] = {{1, BST_CHECKED, 1},
+                                {0, BST_UNCHECKED, 0},
+                                {7, BST_CHECKED, 1},
+                                {-1, BST_INDETERMINATE, 0}};
+    for (const auto& [state, check, read] : cases) {
+        SCOPED_TRACE(state);
+        if (state < 0) SendMessageW(box, BM_SETCHECK, BST_INDETERMINATE, 0);
+        if (state >= 0) record->kind->setState(record, state);
+        EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), check);
+        EXPECT_EQ(record->kind->getState(record), read);
+    }
 }
 
 // Colours of labels and fields as the parent answers a control's request for

@@ -1,6 +1,7 @@
 // Live sizing: the window procedure's own sizing loop, driven by the mouse
 // or, from the system menu, by the keyboard.
 #include <algorithm>
+#include <tuple>
 
 #include "tests/support/ui_fixture.h"
 #include "ui/windows/live_sizing.h"
@@ -116,21 +117,47 @@ TEST_F(LiveSizingTest, DraggingAnEdgeResizesLiveWithinTheLimitsWhileTheWaitDeliv
 TEST_F(LiveSizingTest, KeyboardSizingChoosesAnEdgeThenACornerThenStepsByTen) {
     RECT r;
     GetWindowRect(window, &r);
-    const std::vector<LONG> start{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    SetCursorPos(start[0], start[1]);
-    EXPECT_EQ(SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0), 0);
-    EXPECT_EQ(State().edge, SIZING_NO_EDGE);
-    Key(VK_LEFT);
-    EXPECT_EQ(State().edge, SIZING_LEFT);
-    EXPECT_EQ(Cursor(), (std::vector<LONG>{r.left, start[1]}));
-    Key(VK_UP);
-    EXPECT_EQ(State().edge, SIZING_TOP_LEFT);
-    EXPECT_EQ(Cursor(), (std::vector<LONG>{r.left + 2, r.top + 2}));
-    EXPECT_EQ(Sides(window), Sides(r)); // choosing sizes nothing
-    Key(VK_UP);
-    Key(VK_ESCAPE);
-    EXPECT_TRUE(State().active == 0 && Cursor() == start);
-    EXPECT_EQ(Sides(window), (std::vector<LONG>{r.left, r.top - 10, r.right, r.bottom}));
+    const LONG midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
+    // Cursor places: m the middle, l left, L left + 2, R right - 2; t top,
+    // T top + 2, B bottom - 2.
+    auto at = [&](const char* p) {
+        return std::vector<LONG>{p[0] == 'm'   ? midX
+                                 : p[0] == 'l' ? r.left
+                                 : p[0] == 'L' ? r.left + 2
+                                               : r.right - 2,
+                                 p[1] == 'm'   ? midY
+                                 : p[1] == 't' ? r.top
+                                 : p[1] == 'T' ? r.top + 2
+                                               : r.bottom - 2};
+    };
+    // First key, edge, cursor; second key, corner, cursor.
+    const std::tuple<WPARAM, int32_t, const char*, WPARAM, int32_t, const char*> cases[] = {
+        {VK_LEFT, SIZING_LEFT, "lm", VK_UP, SIZING_TOP_LEFT, "LT"},
+        {VK_LEFT, SIZING_LEFT, "lm", VK_DOWN, SIZING_BOTTOM_LEFT, "lB"},
+        {VK_RIGHT, SIZING_RIGHT, "Rm", VK_UP, SIZING_TOP_RIGHT, "Rt"},
+        {VK_RIGHT, SIZING_RIGHT, "Rm", VK_DOWN, SIZING_BOTTOM_RIGHT, "RB"},
+        {VK_UP, SIZING_TOP, "mt", VK_LEFT, SIZING_TOP_LEFT, "LT"},
+        {VK_UP, SIZING_TOP, "mt", VK_RIGHT, SIZING_TOP_RIGHT, "Rt"},
+        {VK_DOWN, SIZING_BOTTOM, "mB", VK_LEFT, SIZING_BOTTOM_LEFT, "lB"},
+        {VK_DOWN, SIZING_BOTTOM, "mB", VK_RIGHT, SIZING_BOTTOM_RIGHT, "RB"}};
+    for (const auto& [first, edge, cursor, second, corner, cornerCursor] : cases) {
+        SCOPED_TRACE(testing::Message() << first << " then " << second);
+        MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        SetCursorPos(midX, midY);
+        EXPECT_EQ(SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0), 0);
+        EXPECT_EQ(State().edge, SIZING_NO_EDGE);
+        Key(first);
+        EXPECT_TRUE(State().edge == edge && Cursor() == at(cursor));
+        Key(second);
+        EXPECT_TRUE(State().edge == corner && Cursor() == at(cornerCursor));
+        EXPECT_EQ(Sides(window), Sides(r)); // choosing sizes nothing
+        Key(second); // steps the side of that arrow (left, top, right, bottom) outwards
+        std::vector<LONG> stepped = Sides(r);
+        stepped[second - VK_LEFT] += second < VK_RIGHT ? -10 : 10;
+        Key(edge == SIZING_LEFT ? VK_ESCAPE : VK_RETURN);
+        EXPECT_TRUE(State().active == 0 && Cursor() == at("mm"));
+        EXPECT_EQ(Sides(window), stepped); // the size reached stays
+    }
     SetCursorPos(r.left + 20, r.top + 20);
     SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0);
     SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 40));
