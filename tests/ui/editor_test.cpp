@@ -293,8 +293,10 @@ TEST_F(EditorTest, AppendsInQuickSuccessionAreDrawnOnceTheGapHasPassed) {
     GadgetAppendText(11, " third");
     EXPECT_TRUE(EditorRepaintDue(box));
     EXPECT_EQ(GadgetGetText(11), "first second third"); // the text never waits
-    EXPECT_TRUE(WaitWhileDispatching(
-        [&] { return !EditorRepaintDue(box) && !GetUpdateRect(box, nullptr, FALSE); }));
+    EXPECT_TRUE(WaitUntil([&] {
+        Drain();
+        return !EditorRepaintDue(box) && !GetUpdateRect(box, nullptr, FALSE);
+    }));
     // The gap grows to four times what the last repaint took.
     NoteEditorPaintCost(box, WM_PAINT, 5); // cheap drawing keeps the shortest gap
     NoteEditorPaintCost(box, WM_NCPAINT, 4);

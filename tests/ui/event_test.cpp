@@ -1,5 +1,7 @@
 // The per-thread event queue, events handed over from other threads, and the
 // wait that delivers queued events and system messages.
+#include <numeric>
+
 #include "runtime/platform.h"
 #include "tests/support/ui_fixture.h"
 #include "ui/windows/event_queue.h"
@@ -19,6 +21,11 @@ class EventTest : public UiTest {
         ASSERT_NE(window, nullptr);
         Drain();
     }
+    // Posts each event: code, gadget, window, type.
+    static void PostAll(const std::vector<std::vector<int32_t>>& events) {
+        for (const std::vector<int32_t>& e : events)
+            EXPECT_EQ(EventPost(e[0], e[1], e[2], e[3]), 1);
+    }
     // Pops everything, returning the codes in order.
     static std::vector<int32_t> PopAll() {
         std::vector<int32_t> codes;
@@ -26,6 +33,15 @@ class EventTest : public UiTest {
         while (int32_t code = EventPop(&record))
             codes.push_back(code);
         return codes;
+    }
+    // Waits through EventWait for a gadget event, noting what came on the way.
+    static bool WaitForGadgetEvent(std::vector<Delivered>* seen) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+            Delivered next = Wait(10);
+            if (next.code) seen->push_back(next);
+            if (next.code == EVENT_GADGET) return true;
+        }
+        return false;
     }
     const ObjectNumber number = 2;
     HWND window = nullptr;
@@ -64,8 +80,7 @@ TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537Collapses) {
          {65536, 65537, 65537}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.popped));
-        for (const std::vector<int32_t>& p : c.posted)
-            EXPECT_EQ(EventPost(p[0], p[1], p[2], p[3]), 1);
+        PostAll(c.posted);
         EXPECT_EQ(PopAll(), c.popped);
     }
     // The data of an event merged into the tail is released at once.
@@ -77,26 +92,19 @@ TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537Collapses) {
 
 TEST_F(EventTest, RemovingKeepsTheOthersInOrderAndReleasesTheRemovedData) {
     int data = 0;
-    EventPost(1001, 0, 1, 0);
-    EventPost(1002, 0, 2, 0);
+    PostAll({{1001, 0, 1, 0}, {1002, 0, 2, 0}});
     EventPostWithData(EVENT_GADGET, 8, 1, 0, &data, CountRelease);
-    EventPost(1003, 0, -1, 0);
-    EventPost(1004, 0, 2, 0);
-    EventPost(1005, 0, 1, 0); // the tail goes too
+    PostAll({{1003, 0, -1, 0}, {1004, 0, 2, 0}, {1005, 0, 1, 0}}); // the tail goes too
     EventsRemoveForWindow(1);
     EXPECT_EQ(data, 1);
     EventsRemoveForWindow(-1); // only the events of window -1
     EventPost(1006, 0, 2, 0);  // and the queue still appends correctly
     EXPECT_EQ(PopAll(), (std::vector<int32_t>{1002, 1004, 1006}));
     // By all four values, -1 matching any.
-    EventPost(EVENT_GADGET, 3, 0, 0);
-    EventPost(EVENT_GADGET, 4, 0, 0);
-    EventPost(EVENT_GADGET, 3, 1, 7);
-    EventPost(EVENT_SIZE_WINDOW, 3, 0, 0);
-    EventPost(EVENT_GADGET, 3, 0, 8);
+    const int32_t g = EVENT_GADGET, size = EVENT_SIZE_WINDOW;
+    PostAll({{g, 3, 0, 0}, {g, 4, 0, 0}, {g, 3, 1, 7}, {size, 3, 0, 0}, {g, 3, 0, 8}});
     EventsRemoveMatching(EVENT_GADGET, 3, -1, -1);
-    EventPost(EVENT_GADGET, 3, 1, 8);
-    EventPost(1007, 3, 1, 9);
+    PostAll({{g, 3, 1, 8}, {1007, 3, 1, 9}});
     EventsRemoveMatching(-1, -1, -1, 8);
     EXPECT_EQ(PopAll(), (std::vector<int32_t>{EVENT_GADGET, EVENT_SIZE_WINDOW, 1007}));
 }
@@ -138,8 +146,7 @@ TEST_F(EventTest, WhenNoNodeCanBeHadTheEventIsDroppedWholeAndItsDataReleased) {
     ASSERT_EQ(WaitForThread(worker, 5000), 1);
     EXPECT_TRUE(run.accepted == 15 && run.refused == 5 && run.released == 5);
     std::vector<int32_t> whole(15); // every accepted event whole, in order
-    for (int i = 0; i < 15; ++i)
-        whole[i] = 1001 + i;
+    std::iota(whole.begin(), whole.end(), 1001);
     EXPECT_EQ(run.popped, whole);
     EXPECT_EQ(run.acceptedAfterwards, 1);
 }
@@ -155,7 +162,7 @@ TEST_F(EventTest, EventPostedFromAnotherThreadReachesTheMainThreadsQueue) {
         0);
     ASSERT_NE(worker, 0);
     std::vector<Delivered> seen;
-    ASSERT_TRUE(WaitForEvent(EVENT_GADGET, &seen));
+    ASSERT_TRUE(WaitForGadgetEvent(&seen));
     EXPECT_TRUE(EventGadgetNumber() == 7 && EventWindowNumber() == 0 && EventType() == 3);
     EXPECT_EQ(EventData(), &marker);
     ASSERT_EQ(WaitForThread(worker, 5000), 1);
@@ -261,7 +268,7 @@ TEST_F(EventTest, ClickOfAControlIsAGadgetEventAndClosingAWindowRemovesItsEvents
     Drain();
     PostMessageW(button, BM_CLICK, 0, 0);
     std::vector<Delivered> seen;
-    ASSERT_TRUE(WaitForEvent(EVENT_GADGET, &seen));
+    ASSERT_TRUE(WaitForGadgetEvent(&seen));
     EXPECT_EQ(seen.size(), 1u); // from the wait that dispatched the click itself
     EXPECT_TRUE(EventGadgetNumber() == 21 && EventWindowNumber() == number);
     EXPECT_EQ(EventType(), BN_CLICKED);

@@ -17,21 +17,6 @@ ObjectNumber MarkOf(HWND control) {
     return reinterpret_cast<ObjectNumber>(GetPropW(control, L"KX_ID"));
 }
 
-// Runs work on a thread of its own while this thread waits for events.
-template <typename Work> bool RunWhileWaitingForEvents(Work work) {
-    std::atomic<bool> done{false};
-    std::thread other([&] {
-        work();
-        done = true;
-    });
-    bool finished = WaitUntil([&] {
-        EventWait(10);
-        return done.load();
-    });
-    other.join();
-    return finished;
-}
-
 // Makes every window creation of the calling thread fail.
 LRESULT CALLBACK VetoCreation(int code, WPARAM wParam, LPARAM lParam) {
     return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
@@ -88,21 +73,6 @@ TEST_F(GadgetTest, EachKindIsItsNativeControlCarryingTheNumberTwiceWithItsFlags)
     }
 }
 
-TEST_F(GadgetTest, DynamicNumberIsTheRecordAddressAndServesEveryCommand) {
-    OpenWindow();
-    intptr_t number = GadgetCreateString(DynamicNumber, 10, 10, 100, 20, "dynamic");
-    ASSERT_TRUE(number && reinterpret_cast<intptr_t>(Record(number)) == number);
-    HWND control = Record(number)->handle;
-    EXPECT_TRUE(IdentifierOf(control) == number && MarkOf(control) == number);
-    GadgetSetText(number, "changed");
-    EXPECT_EQ(GadgetGetText(number), "changed");
-    GadgetHide(number, 1);
-    GadgetDisable(number, 1);
-    EXPECT_FALSE(IsWindowVisible(control) || IsWindowEnabled(control));
-    EXPECT_NE(GadgetFree(number), 0);
-    EXPECT_TRUE(!IsWindow(control) && !Record(number) && GadgetGetText(number).empty());
-}
-
 TEST_F(GadgetTest, ReusingANumberDestroysTheOldGadgetFirstWithItsQueuedEvents) {
     OpenWindow();
     HWND old = Handle(GadgetCreateText(4, 10, 10, 80, 20, "old"));
@@ -138,19 +108,29 @@ TEST_F(GadgetTest, CreationThatCannotBeMadeLeavesTheGadgetOfTheNumberAlone) {
     EXPECT_TRUE(GetWindow(window, GW_CHILD) == old && !GetWindow(old, GW_HWNDNEXT));
 }
 
+// A dynamic number is the record's address and serves every command as a
+// fixed one does.
 TEST_F(GadgetTest, CommandsHideDisableSetAndFreeAndIgnoreNumbersWithoutAGadget) {
     HWND window = OpenWindow();
-    HWND button = Handle(GadgetCreateButton(1, 10, 10, 80, 20, "b"));
-    GadgetCreateString(2, 10, 40, 80, 20, "full");
+    GadgetCreateButton(1, 10, 10, 80, 20, "b");
+    intptr_t dynamic = GadgetCreateString(DynamicNumber, 10, 40, 80, 20, "full");
+    ASSERT_TRUE(dynamic && reinterpret_cast<intptr_t>(Record(dynamic)) == dynamic);
     HWND editor = Handle(GadgetCreateEditor(60, 10, 70, 80, 60));
-    GadgetHide(1, 1);
-    GadgetDisable(1, 5);
-    EXPECT_FALSE(IsWindowVisible(button) || IsWindowEnabled(button));
-    GadgetHide(1, 0);
-    GadgetDisable(1, 0);
-    EXPECT_TRUE(IsWindowVisible(button) && IsWindowEnabled(button));
-    for (ObjectNumber number : {2, 60}) {
+    EXPECT_TRUE(IdentifierOf(Record(dynamic)->handle) == dynamic &&
+                MarkOf(Record(dynamic)->handle) == dynamic);
+    for (intptr_t number : {intptr_t{1}, dynamic}) {
+        SCOPED_TRACE(number);
+        HWND control = Record(number)->handle;
+        GadgetHide(number, 1);
+        GadgetDisable(number, 5);
+        EXPECT_FALSE(IsWindowVisible(control) || IsWindowEnabled(control));
+        GadgetHide(number, 0);
+        GadgetDisable(number, 0);
+        EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
+    }
+    for (intptr_t number : {dynamic, intptr_t{60}}) {
         GadgetSetText(number, "text");
+        EXPECT_EQ(GadgetGetText(number), "text") << number;
         GadgetSetText(number); // no text: the empty text
         EXPECT_EQ(GadgetGetText(number), "") << number;
     }
@@ -158,13 +138,17 @@ TEST_F(GadgetTest, CommandsHideDisableSetAndFreeAndIgnoreNumbersWithoutAGadget) 
     GadgetDisable(77, 1);
     GadgetSetText(77, "x");
     EXPECT_TRUE(GadgetGetText(77).empty() && GadgetFree(77) == 0 && GadgetFree(3) == 0);
-    EXPECT_EQ(GadgetFree(1), 1);
-    EXPECT_TRUE(!IsWindow(button) && GadgetFree(1) == 0);
+    for (intptr_t number : {intptr_t{1}, dynamic}) {
+        HWND control = Record(number)->handle;
+        EXPECT_EQ(GadgetFree(number), 1);
+        EXPECT_TRUE(!IsWindow(control) && !Record(number) && GadgetFree(number) == 0);
+        EXPECT_TRUE(GadgetGetText(number).empty());
+    }
     EXPECT_NE(GadgetCreateText(1, 10, 10, 80, 20, "again"), 0);
     EXPECT_EQ(GadgetFree(-1), 0); // every gadget, but not the window
-    EXPECT_TRUE(!IsWindow(editor) && !Record(1) && !Record(2) && IsWindow(window));
+    EXPECT_TRUE(!IsWindow(editor) && !Record(1) && IsWindow(window));
     // Closing the window frees its gadgets and their queued events.
-    intptr_t dynamic = GadgetCreateEditor(DynamicNumber, 10, 40, 80, 60);
+    dynamic = GadgetCreateEditor(DynamicNumber, 10, 40, 80, 60);
     EventPost(EVENT_GADGET, dynamic, 0, 0);
     WindowClose(0);
     EXPECT_EQ(Record(dynamic), nullptr);
@@ -319,14 +303,21 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     Text expected;
     for (int i = 0; i < 50; ++i)
         expected += "payload " + std::to_string(i) + ";";
-    ASSERT_TRUE(RunWhileWaitingForEvents([&] {
+    done = false;
+    std::thread appender([&] {
         for (int i = 0; i < 50; ++i)
             GadgetAppendText(11, "payload " + std::to_string(i) + ";");
         GadgetAppendText(1, " and more"); // a kind without its own append
         GadgetSetText(12, "y");
         GadgetAppendText(12, "z");
         read = GadgetGetText(12);
+        done = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] {
+        EventWait(10);
+        return done.load();
     }));
+    appender.join();
     EXPECT_EQ(GadgetGetText(11), expected);
     EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
     EXPECT_EQ(read, "");

@@ -1,6 +1,7 @@
 // Live sizing: the window procedure's own sizing loop, driven by the mouse
 // or, from the system menu, by the keyboard.
 #include <algorithm>
+#include <map>
 #include <tuple>
 
 #include "tests/support/ui_fixture.h"
@@ -118,24 +119,18 @@ TEST_F(LiveSizingTest, KeyboardSizingChoosesAnEdgeThenACornerThenStepsByTen) {
     RECT r;
     GetWindowRect(window, &r);
     const LONG midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
-    // Cursor places: m the middle, l left, L left + 2, R right - 2; t top,
-    // T top + 2, B bottom - 2.
-    auto at = [&](const char* p) {
-        return std::vector<LONG>{p[0] == 'm'   ? midX
-                                 : p[0] == 'l' ? r.left
-                                 : p[0] == 'L' ? r.left + 2
-                                               : r.right - 2,
-                                 p[1] == 'm'   ? midY
-                                 : p[1] == 't' ? r.top
-                                 : p[1] == 'T' ? r.top + 2
-                                               : r.bottom - 2};
-    };
+    // Cursor places: m the middle, l left, L left + 2, R right - 2; M the
+    // middle, t top, T top + 2, B bottom - 2.
+    const std::map<char, LONG> place{{'m', midX},        {'l', r.left},      {'L', r.left + 2},
+                                     {'R', r.right - 2}, {'M', midY},        {'t', r.top},
+                                     {'T', r.top + 2},   {'B', r.bottom - 2}};
+    auto at = [&](const char* p) { return std::vector<LONG>{place.at(p[0]), place.at(p[1])}; };
     // First key, edge, cursor; second key, corner, cursor.
     const std::tuple<WPARAM, int32_t, const char*, WPARAM, int32_t, const char*> cases[] = {
-        {VK_LEFT, SIZING_LEFT, "lm", VK_UP, SIZING_TOP_LEFT, "LT"},
-        {VK_LEFT, SIZING_LEFT, "lm", VK_DOWN, SIZING_BOTTOM_LEFT, "lB"},
-        {VK_RIGHT, SIZING_RIGHT, "Rm", VK_UP, SIZING_TOP_RIGHT, "Rt"},
-        {VK_RIGHT, SIZING_RIGHT, "Rm", VK_DOWN, SIZING_BOTTOM_RIGHT, "RB"},
+        {VK_LEFT, SIZING_LEFT, "lM", VK_UP, SIZING_TOP_LEFT, "LT"},
+        {VK_LEFT, SIZING_LEFT, "lM", VK_DOWN, SIZING_BOTTOM_LEFT, "lB"},
+        {VK_RIGHT, SIZING_RIGHT, "RM", VK_UP, SIZING_TOP_RIGHT, "Rt"},
+        {VK_RIGHT, SIZING_RIGHT, "RM", VK_DOWN, SIZING_BOTTOM_RIGHT, "RB"},
         {VK_UP, SIZING_TOP, "mt", VK_LEFT, SIZING_TOP_LEFT, "LT"},
         {VK_UP, SIZING_TOP, "mt", VK_RIGHT, SIZING_TOP_RIGHT, "Rt"},
         {VK_DOWN, SIZING_BOTTOM, "mB", VK_LEFT, SIZING_BOTTOM_LEFT, "lB"},
@@ -155,7 +150,7 @@ TEST_F(LiveSizingTest, KeyboardSizingChoosesAnEdgeThenACornerThenStepsByTen) {
         std::vector<LONG> stepped = Sides(r);
         stepped[second - VK_LEFT] += second < VK_RIGHT ? -10 : 10;
         Key(edge == SIZING_LEFT ? VK_ESCAPE : VK_RETURN);
-        EXPECT_TRUE(State().active == 0 && Cursor() == at("mm"));
+        EXPECT_TRUE(State().active == 0 && Cursor() == at("mM"));
         EXPECT_EQ(Sides(window), stepped); // the size reached stays
     }
     SetCursorPos(r.left + 20, r.top + 20);
