@@ -1,6 +1,7 @@
 // The per-thread event queue, events handed over from other threads, and the
 // wait that delivers queued events and system messages.
 #include <numeric>
+#include <tuple>
 
 #include "runtime/platform.h"
 #include "tests/support/ui_fixture.h"
@@ -66,22 +67,19 @@ TEST_F(EventTest, EventsComeOutFirstInFirstOutWithAllTheirFields) {
 }
 
 TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537Collapses) {
-    struct Case {
-        std::vector<std::vector<int32_t>> posted; // code, gadget, window, type
-        std::vector<int32_t> popped;
-    };
     const int32_t size = EVENT_SIZE_WINDOW, move = EVENT_MOVE_WINDOW, gadget = EVENT_GADGET;
-    const Case cases[] = {
+    // Posted (code, gadget, window, type); popped.
+    const std::pair<std::vector<std::vector<int32_t>>, std::vector<int32_t>> cases[] = {
         {{{size, 0, 1, 0}, {size, 0, 1, 0}, {size, 0, 1, 0}}, {size}},
         {{{size, 0, 1, 0}, {move, 1, 1, 0}, {size, 0, 1, 0}}, {size, move, size}},
         {{{gadget, 1, 0, 0}, {gadget, 2, 0, 0}, {gadget, 2, 1, 0}, {gadget, 2, 1, 5}},
          {gadget, gadget, gadget, gadget}},
         {{{65536, 0, 0, 0}, {65536, 0, 0, 0}, {65537, 0, 0, 0}, {65537, 0, 0, 0}},
          {65536, 65537, 65537}}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.popped));
-        PostAll(c.posted);
-        EXPECT_EQ(PopAll(), c.popped);
+    for (const auto& [posted, popped] : cases) {
+        SCOPED_TRACE(testing::PrintToString(popped));
+        PostAll(posted);
+        EXPECT_EQ(PopAll(), popped);
     }
     // The data of an event merged into the tail is released at once.
     int first = 0, second = 0;
@@ -109,7 +107,6 @@ TEST_F(EventTest, RemovingKeepsTheOthersInOrderAndReleasesTheRemovedData) {
     EXPECT_EQ(PopAll(), (std::vector<int32_t>{EVENT_GADGET, EVENT_SIZE_WINDOW, 1007}));
 }
 
-namespace {
 struct PoolRun {
     int accepted, refused, released, acceptedAfterwards;
     int data[20];
@@ -118,7 +115,7 @@ struct PoolRun {
 
 // On a thread of its own, so that its queue's pool starts fresh: one chunk of
 // 16 nodes, one of which the queue keeps in reserve.
-uint32_t FillQueueWithoutMemory(intptr_t argument) {
+static uint32_t FillQueueWithoutMemory(intptr_t argument) {
     auto* run = reinterpret_cast<PoolRun*>(argument);
     if (!ThreadEventQueue()) return 1;
     PlatformHeapFailAfter(ProgramHeap(), 0);
@@ -137,7 +134,6 @@ uint32_t FillQueueWithoutMemory(intptr_t argument) {
     EventPop(&record);
     return 0;
 }
-} // namespace
 
 TEST_F(EventTest, WhenNoNodeCanBeHadTheEventIsDroppedWholeAndItsDataReleased) {
     PoolRun run{};
@@ -222,36 +218,29 @@ TEST_F(EventTest, DeliveredValuesStayUntilTheNextEventAndItsDataIsReleasedByTheN
 }
 
 TEST_F(EventTest, MessagesGiveTheirNumberAQueuedEventOrADirectEvent) {
-    struct Case {
-        UINT message;
-        WPARAM wParam;
-        int32_t first, second;
-        ObjectNumber gadget;
-        int32_t type;
-    };
-    const Case cases[] = {// A close request is queued: its number, then the close event.
-                          {WM_CLOSE, 0, WM_CLOSE, EVENT_CLOSE_WINDOW, number, 0},
-                          {WM_SYSCOMMAND, SC_CLOSE, WM_SYSCOMMAND, EVENT_CLOSE_WINDOW, number, 0},
-                          // Clicks are delivered at once and keep the previous gadget (9).
-                          {WM_LBUTTONUP, 0, EVENT_LEFT_CLICK, 0, 9, -1},
-                          {WM_RBUTTONUP, 0, EVENT_RIGHT_CLICK, 0, 9, -1},
-                          {WM_LBUTTONDBLCLK, 0, EVENT_LEFT_DOUBLE_CLICK, 0, 9, -1},
-                          // A paint message is 15, as the repaint event queued while the
-                          // background was erased.
-                          {WM_PAINT, 0, WM_PAINT, EVENT_REPAINT, 0, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
+    // Message and its wParam; the first code delivered, the event after it (if
+    // any), and that delivery's gadget and type.
+    const std::tuple<UINT, WPARAM, int32_t, int32_t, ObjectNumber, int32_t> cases[] = {
+        // A close request is queued: its number, then the close event.
+        {WM_CLOSE, 0, WM_CLOSE, EVENT_CLOSE_WINDOW, number, 0},
+        {WM_SYSCOMMAND, SC_CLOSE, WM_SYSCOMMAND, EVENT_CLOSE_WINDOW, number, 0},
+        // Clicks are delivered at once and keep the previous gadget (9).
+        {WM_LBUTTONUP, 0, EVENT_LEFT_CLICK, 0, 9, -1},
+        {WM_RBUTTONUP, 0, EVENT_RIGHT_CLICK, 0, 9, -1},
+        {WM_LBUTTONDBLCLK, 0, EVENT_LEFT_DOUBLE_CLICK, 0, 9, -1},
+        // A paint message is 15, as the repaint event queued while the
+        // background was erased.
+        {WM_PAINT, 0, WM_PAINT, EVENT_REPAINT, 0, 0}};
+    for (const auto& [message, wParam, firstCode, secondCode, gadget, type] : cases) {
+        SCOPED_TRACE(message);
         EventPost(EVENT_GADGET, 9, number, 0);
         ASSERT_EQ(EventWait(0), EVENT_GADGET);
-        if (c.message == WM_PAINT) {
-            InvalidateRect(window, nullptr, TRUE);
-        } else {
-            PostMessageW(window, c.message, c.wParam, 0);
-        }
-        Delivered first = Wait(0), last = c.second ? Wait(0) : first;
-        EXPECT_EQ(first.code, c.first);
-        EXPECT_EQ(last.code, c.second ? c.second : c.first);
-        EXPECT_TRUE(last.gadget == c.gadget && last.window == number && last.type == c.type);
+        message == WM_PAINT ? InvalidateRect(window, nullptr, TRUE)
+                            : PostMessageW(window, message, wParam, 0);
+        Delivered first = Wait(0), last = secondCode ? Wait(0) : first;
+        EXPECT_EQ(first.code, firstCode);
+        EXPECT_EQ(last.code, secondCode ? secondCode : firstCode);
+        EXPECT_TRUE(last.gadget == gadget && last.window == number && last.type == type);
         EXPECT_EQ(Wait(0).code, 0);
     }
     EXPECT_TRUE(IsWindowVisible(window)); // a close request never closes the window

@@ -30,14 +30,8 @@ const char kPort[] = "\xCF\xEE\xF0\xF2:"; // "Порт:" in Windows-1251
 
 TEST_F(GadgetTest, EachKindIsItsNativeControlCarryingTheNumberTwiceWithItsFlags) {
     HWND window = OpenWindow();
-    struct Case {
-        intptr_t created;
-        const wchar_t* className;
-        int32_t kind;
-        LONG_PTR style;
-        bool clientEdge;
-    };
-    const Case cases[] = {
+    // The gadget made; its class, kind, styles among others, whether it has the sunken edge.
+    const std::tuple<intptr_t, const wchar_t*, int32_t, LONG_PTR, bool> cases[] = {
         {GadgetCreateText(1, 0, 0, 80, 20, kPort), L"Static", KIND_TEXT, SS_LEFT, false},
         {GadgetCreateText(2, 0, 0, 80, 20, kPort, TEXT_CENTER | SS_NOPREFIX), L"Static", KIND_TEXT,
          SS_CENTER | SS_NOPREFIX, false},
@@ -54,19 +48,19 @@ TEST_F(GadgetTest, EachKindIsItsNativeControlCarryingTheNumberTwiceWithItsFlags)
     const LONG_PTR child = WS_CHILD | WS_VISIBLE;
     for (ObjectNumber number = 1; number <= 7; ++number) {
         SCOPED_TRACE(number);
-        const Case& c = cases[number - 1];
-        HWND control = Handle(c.created);
+        const auto& [created, classWanted, kind, style, clientEdge] = cases[number - 1];
+        HWND control = Handle(created);
         ASSERT_NE(Record(number), nullptr);
         wchar_t className[32] = {};
         GetClassNameW(control, className, 32);
-        EXPECT_STREQ(className, c.className);
+        EXPECT_STREQ(className, classWanted);
         EXPECT_EQ(GetParent(control), window);
         EXPECT_TRUE(IdentifierOf(control) == number && MarkOf(control) == number);
-        EXPECT_TRUE(Record(number)->handle == control && Record(number)->kind->number == c.kind);
+        EXPECT_TRUE(Record(number)->handle == control && Record(number)->kind->number == kind);
         EXPECT_EQ(GetWindowLongPtrW(control, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetProc));
-        EXPECT_EQ(GetWindowLongPtrW(control, GWL_STYLE) & (c.style | child), c.style | child);
-        EXPECT_EQ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, c.clientEdge);
-        if (c.kind == KIND_EDITOR) continue; // the rich-text control answers no WM_GETFONT
+        EXPECT_EQ(GetWindowLongPtrW(control, GWL_STYLE) & (style | child), style | child);
+        EXPECT_EQ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, clientEdge);
+        if (kind == KIND_EDITOR) continue; // the rich-text control answers no WM_GETFONT
         EXPECT_EQ(SendMessageW(control, WM_GETFONT, 0, 0),
                   reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
         EXPECT_EQ(Native(control), u"\u041F\u043E\u0440\u0442:");
@@ -155,22 +149,20 @@ TEST_F(GadgetTest, CommandsHideDisableSetAndFreeAndIgnoreNumbersWithoutAGadget) 
     EXPECT_TRUE(GadgetEvents(Drain()).empty());
 }
 
-namespace {
 // A procedure in front of GadgetProc, and one behind it in place of the
 // control's own, so that the order of the final message's handling shows.
-WNDPROC gGadgetProcedure, gNativeProcedure;
-std::vector<ObjectNumber> gSeen; // identifier, mark and record: behind, then in front
-LRESULT CALLBACK Behind(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+static WNDPROC gGadgetProcedure, gNativeProcedure;
+static std::vector<ObjectNumber> gSeen; // identifier, mark and record: behind, then in front
+static LRESULT CALLBACK Behind(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCDESTROY) gSeen = {IdentifierOf(control), MarkOf(control), !!FindGadget(9)};
     return CallWindowProcW(gNativeProcedure, control, message, wParam, lParam);
 }
-LRESULT CALLBACK InFront(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+static LRESULT CALLBACK InFront(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = CallWindowProcW(gGadgetProcedure, control, message, wParam, lParam);
     if (message == WM_NCDESTROY)
         gSeen.insert(gSeen.end(), {IdentifierOf(control), MarkOf(control), !!FindGadget(9)});
     return result;
 }
-} // namespace
 
 TEST_F(GadgetTest, FinalMessageReachesTheControlFirstThenTheGadgetIsCleanedUp) {
     OpenWindow();
@@ -331,17 +323,15 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
 }
 
-namespace {
 // The field tells its parent about the new focus while it handles the change
 // itself; by then the focus events must be in the queue.
-WNDPROC gParentProcedure;
-int32_t gQueuedAtNotice = -1;
-LRESULT CALLBACK WatchFocusNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+static WNDPROC gParentProcedure;
+static int32_t gQueuedAtNotice = -1;
+static LRESULT CALLBACK WatchFocusNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND && HIWORD(wParam) == EN_SETFOCUS)
         gQueuedAtNotice = EventQueueLength();
     return CallWindowProcW(gParentProcedure, window, message, wParam, lParam);
 }
-} // namespace
 
 TEST_F(GadgetTest, FieldsTakeWhatTheyMayAndTellOfTheFocusBeforeTheyHandleIt) {
     HWND window = OpenWindow(3);
