@@ -177,14 +177,28 @@ TEST_F(GadgetTest, FinalMessageReachesTheControlFirstThenTheGadgetIsCleanedUp) {
     EXPECT_TRUE(GadgetEvents(Drain()).empty());
 }
 
-TEST_F(GadgetTest, OnlyAControlThatIsItsNumbersGadgetReachesTheGadgetsProcedureAndKind) {
+// A check box's state through its kind reads as 0 or 1; the kind and the
+// gadget's procedure serve only a control that is its number's gadget.
+TEST_F(GadgetTest, CheckBoxStateReadsAsZeroOrOneOnlyFromAControlThatIsItsNumbersGadget) {
     HWND window = OpenWindow();
-    HWND box = Handle(GadgetCreateButton(2, 10, 10, 80, 20, "box", BS_AUTOCHECKBOX));
-    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    HWND box = Handle(GadgetCreateButton(2, 10, 10, 80, 20, "box", BS_AUTO3STATE));
+    GadgetRecord* record = Record(2);
+    // The state set (-1: the third state, set natively); the check, the state read.
+    const int32_t states[][3] = {{-1, BST_INDETERMINATE, 0},
+                                 {1, BST_CHECKED, 1},
+                                 {0, BST_UNCHECKED, 0},
+                                 {7, BST_CHECKED, 1}};
+    for (const auto& [state, check, read] : states) {
+        SCOPED_TRACE(state);
+        if (state < 0) SendMessageW(box, BM_SETCHECK, BST_INDETERMINATE, 0);
+        if (state >= 0) record->kind->setState(record, state);
+        EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), check);
+        EXPECT_EQ(record->kind->getState(record), read);
+    }
     SetWindowLongPtrW(box, GWLP_ID, -1); // identifier -1: the default procedure
     EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), 0);
     SetWindowLongPtrW(box, GWLP_ID, 2);
-    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED); // as the last row left it
     HWND label = Handle(GadgetCreateText(0, 10, 40, 80, 20, "gadget zero"));
     Record(0)->kind->setColor(Record(0), GADGET_COLOR_FRONT, RGB(200, 0, 0));
     // A plain control with identifier 0 and no KX_ID, which reads as 0 too.
@@ -372,24 +386,6 @@ TEST_F(GadgetTest, FieldsTakeWhatTheyMayAndTellOfTheFocusBeforeTheyHandleIt) {
         for (WPARAM c : {'a', '2', '3', '4', '5'})
             SendMessageW(plain, WM_CHAR, c, 1);
         EXPECT_EQ(Native(plain), typed);
-    }
-}
-
-TEST_F(GadgetTest, CheckBoxStateReadsAsZeroOrOne) {
-    OpenWindow();
-    HWND box = Handle(GadgetCreateButton(1, 10, 10, 100, 20, "box", BS_AUTO3STATE));
-    GadgetRecord* record = Record(1);
-    // The state set (-1: the third state, set natively); the check, the state read.
-    const int32_t cases[][3] = {{1, BST_CHECKED, 1},
-                                {0, BST_UNCHECKED, 0},
-                                {7, BST_CHECKED, 1},
-                                {-1, BST_INDETERMINATE, 0}};
-    for (const auto& [state, check, read] : cases) {
-        SCOPED_TRACE(state);
-        if (state < 0) SendMessageW(box, BM_SETCHECK, BST_INDETERMINATE, 0);
-        if (state >= 0) record->kind->setState(record, state);
-        EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), check);
-        EXPECT_EQ(record->kind->getState(record), read);
     }
 }
 
