@@ -1,6 +1,7 @@
 // The per-thread event queue, events handed over from other threads, and the
 // wait that delivers queued events and system messages.
 #include <numeric>
+#include <thread>
 #include <tuple>
 
 #include "runtime/platform.h"
@@ -188,17 +189,12 @@ TEST_F(EventTest, QueuedEventsComeBeforeMessagesAndTheWaitEndsOnTimeOrOnAMessage
         waited = NowMs() - start;
     }
     EXPECT_GE(waited, 90.0);
-    static HWND target;
-    target = window;
-    int32_t poster = StartThread(
-        [](intptr_t) -> uint32_t {
-            Sleep(30); // while the wait below is under way
-            return PostMessageW(target, WM_USER + 3, 0, 0) ? 0 : 1;
-        },
-        0);
-    ASSERT_NE(poster, 0);
+    std::thread poster([&] {
+        Sleep(30); // while the wait below is under way
+        PostMessageW(window, WM_USER + 3, 0, 0);
+    });
     EXPECT_EQ(EventWait(5000), WM_USER + 3);
-    EXPECT_EQ(WaitForThread(poster, 5000), 1);
+    poster.join();
     PostMessageW(window, WM_USER + 1, 0, 0);
     EXPECT_EQ(WaitForever().code, WM_USER + 1);
     PostQuitMessage(0);
