@@ -69,10 +69,9 @@ class UiTest : public ::testing::Test {
     // A child control of parent with its identifier.
     static HWND Control(HWND parent, int id, const wchar_t* className = L"BUTTON",
                         DWORD style = WS_TABSTOP) {
-        return CreateWindowExW(0, className, L"control", WS_CHILD | WS_VISIBLE | style,
-                               10 + 30 * (id % 8), 10, 25, 20, parent,
-                               reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr,
-                               nullptr);
+        return CreateWindowExW(
+            0, className, L"control", WS_CHILD | WS_VISIBLE | style, 10 + 30 * (id % 8), 10, 25, 20,
+            parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
     }
     static bool Activated(HWND window) {
         return WaitUntil([&] { return GetActiveWindow() == window; });
