@@ -98,21 +98,19 @@ class RequesterTest : public ::testing::Test {
 
 } // namespace
 
-// The test runs under a code page other than 1251 (see CMakeLists.txt), under
-// which the texts would turn unreadable if they went through the A functions.
-TEST_F(RequesterTest, MessageBeforeAnyWindowHasNoOwnerAndShowsItsTextsAsCharacters) {
+// Before any window a message has no owner. The test runs under a code page
+// other than 1251 (see CMakeLists.txt), under which the texts would turn
+// unreadable if they went through the A functions.
+TEST_F(RequesterTest, WindowsAreHeldDisabledAndBelowTheTopBandWhileTheBoxIsOpen) {
     EXPECT_NE(GetACP(), 1251u);
     Seen seen = ShowAndWatch("\xCE\xF8\xE8\xE1\xEA\xE0", "\xCF\xF0\xEE\xE1\xEB\xE5\xEC\xFB.");
     EXPECT_TRUE(seen.owner == nullptr && seen.held == 0);
     EXPECT_EQ(seen.title, L"Ошибка");
     EXPECT_EQ(seen.text, L"Проблемы.");
-}
-
-TEST_F(RequesterTest, WindowsAreHeldDisabledAndBelowTheTopBandWhileTheBoxIsOpen) {
     HWND onTop = Window(true, 50), hidden = Window(false, 600);
     ShowWindow(hidden, SW_HIDE);
     ASSERT_TRUE(Foreground(onTop));
-    Seen seen = ShowAndWatch("title", "text", {onTop});
+    seen = ShowAndWatch("title", "text", {onTop});
     EXPECT_TRUE(seen.owner == onTop && seen.held == 1);    // the hidden window is left alone
     EXPECT_TRUE(seen.enabled == std::vector<bool>{false}); // modal to its owner
     EXPECT_TRUE(seen.topmost == std::vector<bool>{false});
