@@ -137,7 +137,7 @@ TEST_F(WindowTest, PlacedOnTheScreenOnAParentOrOnTheActiveWindow) {
     EXPECT_TRUE(large.left == 0 && large.top == 0);
 }
 
-TEST_F(WindowTest, EachWindowHasAClassOfItsOwnFromOpeningToClosing) {
+TEST_F(WindowTest, EachWindowHasAClassOfItsOwnAndCommandsTakeOnlyNumbersOfOpenWindows) {
     HWND first = Handle(WindowOpen(7, 10, 10, 100, 80, "seven", 0, nullptr));
     WNDCLASSW info;
     ASSERT_TRUE(GetClassInfoW(ProgramInstance(), L"WindowClass_7", &info));
@@ -160,9 +160,7 @@ TEST_F(WindowTest, EachWindowHasAClassOfItsOwnFromOpeningToClosing) {
     HWND bogusParent = reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF1230));
     EXPECT_EQ(WindowOpen(6, 0, 0, 100, 50, "orphan", 0, bogusParent), 0);
     EXPECT_TRUE(!FindWindowRecord(6) && !ClassExists(6));
-}
-
-TEST_F(WindowTest, TopmostAndClosingTakeOnlyNumbersOfOpenWindows) {
+    // Topmost and closing take only numbers of open windows.
     HWND a = Handle(WindowOpen(0, 0, 0, 200, 100, "a", 0xCA0001, nullptr));
     auto topmost = [&] { return (GetWindowLongPtrW(a, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
     for (const auto& [number, on, after] :
@@ -258,23 +256,6 @@ TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
     SetPropW(window, L"KX_WindowID", reinterpret_cast<HANDLE>(2));
 }
 
-TEST_F(WindowTest, ReactivationGivesTheFocusBackAndDeactivationHidesTheCues) {
-    HWND window = Handle(WindowOpen(0, 20, 20, 200, 100, "first", 0, nullptr));
-    Control(window, 1);
-    HWND b = Control(window, 2);
-    ASSERT_TRUE(Activated(window));
-    SetFocus(b);
-    Drain();
-    RecordCuesOf(window, 0);
-    ASSERT_TRUE(Activated(Handle(WindowOpen(1, 300, 20, 200, 100, "second", 0, nullptr))));
-    EXPECT_EQ(gCueUpdates, std::vector<WPARAM>{kHideCues}); // deactivation hides them
-    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_DEACTIVATE}));
-    SetActiveWindow(window); // the default handling would focus the window itself
-    ASSERT_TRUE(Activated(window));
-    EXPECT_EQ(GetFocus(), b);
-    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_ACTIVATE}));
-}
-
 static int gForwards;
 static HWND gForwardedControl;
 static MessageResult gAnswer;
@@ -317,8 +298,10 @@ TEST_F(WindowTest, MessagesAboutAGadgetGoToTheGadgetLibrary) {
     EXPECT_EQ(gForwards, 4);
 }
 
-TEST_F(WindowTest, TabThroughTheWaitMovesTheFocusAndShowsTheCuesUnlessARichTextBoxTakesIt) {
-    HWND window = Handle(WindowOpen(0, 0, 0, 300, 100, "tabs", 0, nullptr));
+// Tab through the wait moves the focus and shows the cues, unless a rich-text
+// box takes it; deactivation hides them, reactivation gives the focus back.
+TEST_F(WindowTest, TabMovesTheFocusAndShowsTheCuesWhichDeactivationHidesAgain) {
+    HWND window = Handle(WindowOpen(0, 20, 20, 300, 100, "tabs", 0, nullptr));
     HWND first = Control(window, 1), second = Control(window, 2);
     ASSERT_TRUE(Activated(window));
     EXPECT_EQ(ActiveShortcutTable(window), FindWindowRecord(0)->shortcutTable);
@@ -341,10 +324,22 @@ TEST_F(WindowTest, TabThroughTheWaitMovesTheFocusAndShowsTheCuesUnlessARichTextB
     PostMessageW(second, WM_KEYDOWN, VK_TAB, 0);
     Drain();
     EXPECT_EQ(GetFocus(), first);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    SetFocus(second);
+    Drain();
+    gCueState = 0; // cues shown
+    gCueUpdates.clear();
+    ASSERT_TRUE(Activated(Handle(WindowOpen(1, 340, 20, 200, 100, "second", 0, nullptr))));
+    EXPECT_EQ(gCueUpdates, std::vector<WPARAM>{kHideCues});
+    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_DEACTIVATE}));
+    SetActiveWindow(window); // the default handling would focus the window itself
+    ASSERT_TRUE(Activated(window));
+    EXPECT_EQ(GetFocus(), second);
+    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_ACTIVATE}));
     ASSERT_NE(LoadLibraryW(L"RICHED20.DLL"), nullptr);
     HWND rich = Control(window, 3, L"RichEdit20W", WS_TABSTOP | ES_MULTILINE);
     SetFocus(rich);
-    keys[VK_SHIFT] = 0;
     keys[VK_TAB] = 0x80;
     SetKeyboardState(keys);
     EXPECT_EQ(ActiveShortcutTable(window), nullptr);
