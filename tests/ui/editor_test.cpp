@@ -70,7 +70,7 @@ class EditorTest : public GadgetsTest {
 
 } // namespace
 
-TEST_F(EditorTest, EditorIsARichTextBoxThatReportsChangesWithThePlainFrameWithoutStyles) {
+TEST_F(EditorTest, EditorIsARichTextBoxWithThePlainFrameThatGivesBackItsMemoryWhenDestroyed) {
     HWND box = CreateBox();
     EXPECT_NE(SendMessageW(box, EM_GETEVENTMASK, 0, 0) & ENM_CHANGE, 0);
     EXPECT_EQ(record_->previousProcedure, EditorProc); // GadgetProc, EditorProc, the control
@@ -85,6 +85,16 @@ TEST_F(EditorTest, EditorIsARichTextBoxThatReportsChangesWithThePlainFrameWithou
     GadgetDisable(11, 1);
     EXPECT_EQ(ThemedBorderState(box), 4);
     EXPECT_EQ(ThemedBorderState(Handle(GadgetCreateEditor(2, 10, 120, 100, 50))), 1);
+    // Destroyed, an editor gives back its properties and memory.
+    GadgetFree(11);
+    const size_t before = PlatformHeapLiveBytes(ProgramHeap());
+    for (int round = 0; round < 3; ++round) {
+        box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
+        GadgetSetText(11, "some text");
+        EXPECT_NE(GetPropW(box, kClientRectProperty), nullptr);
+        GadgetFree(11);
+    }
+    EXPECT_EQ(PlatformHeapLiveBytes(ProgramHeap()), before);
 }
 
 // Texts, typing and appends also go far past the platform's default limit.
@@ -162,19 +172,6 @@ TEST_F(EditorTest, ChangesReachTheWaitAsChangeEventsAlsoWhenAnotherThreadMakesTh
         Drain();
     }
     EXPECT_EQ(GadgetGetText(11), "from the worker");
-}
-
-TEST_F(EditorTest, DestroyedEditorGivesBackItsPropertiesAndMemory) {
-    CreateBox();
-    GadgetFree(11);
-    const size_t before = PlatformHeapLiveBytes(ProgramHeap());
-    for (int round = 0; round < 3; ++round) {
-        HWND box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
-        GadgetSetText(11, "some text");
-        EXPECT_NE(GetPropW(box, kClientRectProperty), nullptr);
-        GadgetFree(11);
-    }
-    EXPECT_EQ(PlatformHeapLiveBytes(ProgramHeap()), before);
 }
 
 // Lines: added at a position or after the last (-1 or past the end), removed,
