@@ -183,6 +183,15 @@ TEST_F(WindowTest, EachWindowHasAClassOfItsOwnAndCommandsTakeOnlyNumbersOfOpenWi
     EXPECT_NE(WindowOpen(0, 0, 0, 100, 50, "again", 0, nullptr), 0);
 }
 
+static int gForwards;
+static HWND gForwardedControl;
+static MessageResult gAnswer;
+static MessageResult RecordForward(HWND control, ObjectNumber gadget, HWND, UINT, WPARAM, LPARAM) {
+    gForwards += gadget == 14;
+    gForwardedControl = control;
+    return gAnswer;
+}
+
 static HWND gListWindow;
 static int gListCalls;
 static HWND RecordListUse(HWND window) {
@@ -191,7 +200,7 @@ static HWND RecordListUse(HWND window) {
     return nullptr;
 }
 
-TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndControlsBelongToTheirWindow) {
+TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndMessagesAboutAGadgetGoToTheLibrary) {
     GadgetHooks hooks{RecordListUse, nullptr};
     SetGadgetHooks(&hooks);
     gListCalls = 0;
@@ -203,9 +212,8 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndControlsBelongToTheirWi
     EXPECT_EQ(gListCalls, 1);
     // The owner window of a control is its numbered ancestor, else its
     // topmost one.
-    HWND control = Control(window, 12);
-    EXPECT_TRUE(FindOwnerWindow(control) == window &&
-                FindOwnerWindow(Control(control, 13)) == window);
+    HWND child = Control(window, 12);
+    EXPECT_TRUE(FindOwnerWindow(child) == window && FindOwnerWindow(Control(child, 13)) == window);
     EXPECT_TRUE(FindOwnerWindow(window) == window && FindOwnerWindow(nullptr) == nullptr);
     HWND plain = RawWindow();
     EXPECT_TRUE(FindOwnerWindow(Control(plain, 3)) == plain && WindowNumberOf(plain) == -1);
@@ -213,6 +221,36 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndControlsBelongToTheirWi
     uint32_t version = ThemedControlsProbe();
     EXPECT_TRUE(version != 0 && ThemedControlsProbe() == version && ThemeLibrary());
     EXPECT_EQ(ThemedControls(), 0);
+    // Messages about a gadget go to the gadget library.
+    SetLastError(1234);
+    SendMessageW(window, WM_NULL, 0, 0);
+    EXPECT_EQ(GetLastError(), 0u); // the class procedure clears it
+    GadgetHooks forward{nullptr, RecordForward};
+    SetGadgetHooks(&forward);
+    HWND control = Control(window, 14, L"STATIC", 0);
+    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
+    Drain();
+    gForwards = 0;
+    gAnswer = Handled(1234);
+    EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(control)), 1234);
+    NMHDR header{control, 14, static_cast<UINT>(NM_CLICK)};
+    EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 14, reinterpret_cast<LPARAM>(&header)), 1234);
+    EXPECT_TRUE(gForwards == 2 && gForwardedControl == control);
+    // A command the kind handles makes no gadget event; one it leaves does.
+    const WPARAM click = MAKEWPARAM(14, BN_CLICKED);
+    PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
+    EXPECT_EQ(EventWait(0), WM_COMMAND);
+    gAnswer = NotHandled;
+    PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
+    EXPECT_TRUE(EventWait(0) == EVENT_GADGET && EventGadgetNumber() == 14 && gForwards == 4);
+    // No gadget: a mark that differs from the identifier, no control, no library.
+    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(15));
+    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
+    EXPECT_FALSE(ForwardToGadget(nullptr, window, WM_CTLCOLORSTATIC, 0, 0).handled);
+    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
+    SetGadgetHooks(nullptr);
+    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
+    EXPECT_EQ(gForwards, 4);
 }
 
 TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
@@ -254,48 +292,6 @@ TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
     EXPECT_EQ(SendMessageW(window, WM_MOVE, 0, 0), 0);
     EXPECT_EQ(EventQueueLength(), 0);
     SetPropW(window, L"KX_WindowID", reinterpret_cast<HANDLE>(2));
-}
-
-static int gForwards;
-static HWND gForwardedControl;
-static MessageResult gAnswer;
-static MessageResult RecordForward(HWND control, ObjectNumber gadget, HWND, UINT, WPARAM, LPARAM) {
-    gForwards += gadget == 14;
-    gForwardedControl = control;
-    return gAnswer;
-}
-
-TEST_F(WindowTest, MessagesAboutAGadgetGoToTheGadgetLibrary) {
-    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "forward", 0, nullptr));
-    SetLastError(1234);
-    SendMessageW(window, WM_NULL, 0, 0);
-    EXPECT_EQ(GetLastError(), 0u); // the class procedure clears it
-    GadgetHooks hooks{nullptr, RecordForward};
-    SetGadgetHooks(&hooks);
-    HWND control = Control(window, 14, L"STATIC", 0);
-    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
-    Drain();
-    gForwards = 0;
-    gAnswer = Handled(1234);
-    EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(control)), 1234);
-    NMHDR header{control, 14, static_cast<UINT>(NM_CLICK)};
-    EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 14, reinterpret_cast<LPARAM>(&header)), 1234);
-    EXPECT_TRUE(gForwards == 2 && gForwardedControl == control);
-    // A command the kind handles makes no gadget event; one it leaves does.
-    const WPARAM click = MAKEWPARAM(14, BN_CLICKED);
-    PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
-    EXPECT_EQ(EventWait(0), WM_COMMAND);
-    gAnswer = NotHandled;
-    PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
-    EXPECT_TRUE(EventWait(0) == EVENT_GADGET && EventGadgetNumber() == 14 && gForwards == 4);
-    // No gadget: a mark that differs from the identifier, no control, no library.
-    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(15));
-    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
-    EXPECT_FALSE(ForwardToGadget(nullptr, window, WM_CTLCOLORSTATIC, 0, 0).handled);
-    SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
-    SetGadgetHooks(nullptr);
-    EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
-    EXPECT_EQ(gForwards, 4);
 }
 
 // Tab through the wait moves the focus and shows the cues, unless a rich-text
