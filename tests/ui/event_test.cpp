@@ -78,7 +78,7 @@ TEST_F(EventTest, EventsComeOutFirstInFirstOutWithAllTheirFieldsAndTheirDataIsRe
     EXPECT_EQ(payload, 1);
 }
 
-TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537Collapses) {
+TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537CollapsesAndRemovalKeepsTheRest) {
     const int32_t size = EVENT_SIZE_WINDOW, move = EVENT_MOVE_WINDOW, gadget = EVENT_GADGET;
     // Posted (code, gadget, window, type); popped.
     const std::pair<std::vector<std::vector<int32_t>>, std::vector<int32_t>> cases[] = {
@@ -98,9 +98,8 @@ TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537Collapses) {
     EventPostWithData(EVENT_GADGET, 4, 0, 0, &first, CountRelease);
     EXPECT_EQ(EventPostWithData(EVENT_GADGET, 4, 0, 0, &second, CountRelease), 1);
     EXPECT_TRUE(first == 0 && second == 1 && EventQueueLength() == 1);
-}
-
-TEST_F(EventTest, RemovingKeepsTheOthersInOrderAndReleasesTheRemovedData) {
+    PopAll();
+    // Removing keeps the others in order and releases the removed data.
     int data = 0;
     PostAll({{1001, 0, 1, 0}, {1002, 0, 2, 0}});
     EventPostWithData(EVENT_GADGET, 8, 1, 0, &data, CountRelease);
@@ -111,10 +110,10 @@ TEST_F(EventTest, RemovingKeepsTheOthersInOrderAndReleasesTheRemovedData) {
     EventPost(1006, 0, 2, 0);  // and the queue still appends correctly
     EXPECT_EQ(PopAll(), (std::vector<int32_t>{1002, 1004, 1006}));
     // By all four values, -1 matching any.
-    const int32_t g = EVENT_GADGET, size = EVENT_SIZE_WINDOW;
-    PostAll({{g, 3, 0, 0}, {g, 4, 0, 0}, {g, 3, 1, 7}, {size, 3, 0, 0}, {g, 3, 0, 8}});
+    PostAll({{gadget, 3, 0, 0}, {gadget, 4, 0, 0}, {gadget, 3, 1, 7}, {size, 3, 0, 0}});
+    PostAll({{gadget, 3, 0, 8}});
     EventsRemoveMatching(EVENT_GADGET, 3, -1, -1);
-    PostAll({{g, 3, 1, 8}, {1007, 3, 1, 9}});
+    PostAll({{gadget, 3, 1, 8}, {1007, 3, 1, 9}});
     EventsRemoveMatching(-1, -1, -1, 8);
     EXPECT_EQ(PopAll(), (std::vector<int32_t>{EVENT_GADGET, EVENT_SIZE_WINDOW, 1007}));
 }

@@ -82,7 +82,7 @@ TEST(SizingPoint, EdgesMoveWithTheirOffsetsWithinTheTrackingLimits) {
     }
 }
 
-TEST_F(LiveSizingTest, DraggingAnEdgeResizesLiveWithinTheLimitsWhileTheWaitDeliversEvents) {
+TEST_F(LiveSizingTest, DraggingAnEdgeOrTheKeysResizeLiveWithinTheLimitsWhileTheWaitDeliversEvents) {
     EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_MOVE, 0).handled); // only a size command
     SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0);    // outline dragging:
     EXPECT_FALSE(
@@ -110,12 +110,10 @@ TEST_F(LiveSizingTest, DraggingAnEdgeResizesLiveWithinTheLimitsWhileTheWaitDeliv
     SendMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOM, 0);
     SetCapture(RawWindow());
     EXPECT_EQ(State().active, 0);
-}
-
-// From the system menu: the first arrow key chooses an edge, a second one a
-// corner, the next ones step it by 10; Enter or Escape ends it with the size
-// reached and the cursor back where it was, unless the mouse moved meanwhile.
-TEST_F(LiveSizingTest, KeyboardSizingChoosesAnEdgeThenACornerThenStepsByTen) {
+    // From the system menu: the first arrow key chooses an edge, a second one
+    // a corner, the next ones step it by 10; Enter or Escape ends it with the
+    // size reached and the cursor back where it was, unless the mouse moved
+    // meanwhile.
     RECT r;
     GetWindowRect(window, &r);
     const LONG midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
