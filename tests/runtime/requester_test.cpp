@@ -14,30 +14,23 @@ bool IsTopmost(HWND window) {
     return GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST;
 }
 
-// Looks for a message box of this process on screen other than the one in
-// search[1], and puts it in search[0].
-BOOL CALLBACK FindBox(HWND window, LPARAM argument) {
-    auto* search = reinterpret_cast<HWND*>(argument);
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (std::wstring(name) == L"#32770" && process == GetCurrentProcessId() &&
-        IsWindowVisible(window) && window != search[1])
-        search[0] = window;
-    return !search[0];
-}
-
 // A message box of this process other than skip; null if none appears in time.
 HWND WaitForMessageBox(HWND skip = nullptr) {
-    HWND search[2] = {nullptr, skip};
+    HWND box = nullptr;
+    auto ours = [&] {
+        DWORD process = 0;
+        GetWindowThreadProcessId(box, &process);
+        return box != skip && process == GetCurrentProcessId() && IsWindowVisible(box);
+    };
     WaitUntil(
         [&] {
-            EnumWindows(FindBox, reinterpret_cast<LPARAM>(search));
-            return search[0] != nullptr;
+            box = FindWindowExW(nullptr, nullptr, L"#32770", nullptr);
+            while (box && !ours())
+                box = FindWindowExW(nullptr, box, L"#32770", nullptr);
+            return box != nullptr;
         },
         10000);
-    return search[0];
+    return box;
 }
 
 // What was seen while the box was open.
@@ -51,11 +44,13 @@ struct Seen {
 // Shows a message on this thread; a helper thread notes what it sees once
 // the box is up and presses OK. Should no box appear, this thread is sent a
 // quit message, which ends the box's loop, so that a failure cannot hang.
-Seen ShowAndWatch(const Text& title, const Text& text, std::vector<HWND> watched = {}) {
+// A box already open (skip) is not the one looked for.
+Seen ShowAndWatch(const Text& title, const Text& text, std::vector<HWND> watched = {},
+                  HWND skip = nullptr) {
     Seen seen{};
     DWORD waiting = GetCurrentThreadId();
     std::thread helper([&] {
-        HWND box = WaitForMessageBox();
+        HWND box = WaitForMessageBox(skip);
         if (!box) {
             PostThreadMessageW(waiting, WM_QUIT, 0, 0);
             return;
@@ -103,21 +98,19 @@ class RequesterTest : public ::testing::Test {
 
 } // namespace
 
-// The test runs under a code page other than 1251 (see CMakeLists.txt), under
-// which the texts would turn unreadable if they went through the A functions.
-TEST_F(RequesterTest, MessageBeforeAnyWindowHasNoOwnerAndShowsItsTextsAsCharacters) {
+// Before any window a message has no owner. The test runs under a code page
+// other than 1251 (see CMakeLists.txt), under which the texts would turn
+// unreadable if they went through the A functions.
+TEST_F(RequesterTest, WindowsAreHeldDisabledAndBelowTheTopBandWhileTheBoxIsOpen) {
     EXPECT_NE(GetACP(), 1251u);
     Seen seen = ShowAndWatch("\xCE\xF8\xE8\xE1\xEA\xE0", "\xCF\xF0\xEE\xE1\xEB\xE5\xEC\xFB.");
     EXPECT_TRUE(seen.owner == nullptr && seen.held == 0);
     EXPECT_EQ(seen.title, L"Ошибка");
     EXPECT_EQ(seen.text, L"Проблемы.");
-}
-
-TEST_F(RequesterTest, WindowsAreHeldDisabledAndBelowTheTopBandWhileTheBoxIsOpen) {
     HWND onTop = Window(true, 50), hidden = Window(false, 600);
     ShowWindow(hidden, SW_HIDE);
     ASSERT_TRUE(Foreground(onTop));
-    Seen seen = ShowAndWatch("title", "text", {onTop});
+    seen = ShowAndWatch("title", "text", {onTop});
     EXPECT_TRUE(seen.owner == onTop && seen.held == 1);    // the hidden window is left alone
     EXPECT_TRUE(seen.enabled == std::vector<bool>{false}); // modal to its owner
     EXPECT_TRUE(seen.topmost == std::vector<bool>{false});
@@ -169,24 +162,11 @@ TEST_F(RequesterTest, TwoThreadsShowingMessagesAtOnceEachRestoreTheirOwnWindows)
     });
     HWND first = WaitForMessageBox(); // theirs
     ASSERT_NE(first, nullptr);
-    int32_t held = -1;
-    bool topmost = true;
-    DWORD waiting = GetCurrentThreadId();
-    std::thread dismiss([&] {
-        HWND second = WaitForMessageBox(first); // mine; without it, end its loop
-        if (!second) PostThreadMessageW(waiting, WM_QUIT, 0, 0);
-        if (second) {
-            held = RequesterHeldWindows();
-            topmost = IsTopmost(mine) || IsTopmost(theirs.load());
-            PostMessageW(second, WM_COMMAND, IDOK, 0);
-        }
-        PostMessageW(first, WM_COMMAND, IDOK, 0);
-    });
-    EXPECT_EQ(ShowMessage("main", "from the main thread", 0), IDOK);
-    dismiss.join();
+    Seen seen = ShowAndWatch("main", "from the main thread", {mine, theirs.load()}, first);
+    PostMessageW(first, WM_COMMAND, IDOK, 0);
     other.join();
-    EXPECT_EQ(held, 2); // one window of each thread
-    EXPECT_FALSE(topmost);
+    EXPECT_EQ(seen.held, 2); // one window of each thread
+    EXPECT_EQ(seen.topmost, (std::vector<bool>{false, false}));
     EXPECT_TRUE(theirsRestored && IsWindowEnabled(mine) && IsTopmost(mine));
     EXPECT_EQ(RequesterHeldWindows(), 0);
 }

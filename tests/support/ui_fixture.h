@@ -1,13 +1,11 @@
 #pragma once
-// The Windows user-interface suites: plain windows of the test's own, the
-// start-up of the window library (and for the gadget suites the gadget
-// library) as the program does it, once per test process, and helpers for
-// driving windows and controls and reading what the waits deliver.
+// The Windows user-interface suites: the start-up of the window library (and
+// for the gadget suites the gadget library) as the program does it, once per
+// test process; windows and controls of the test's own; reading what the
+// waits deliver.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,26 +20,17 @@
 #include "ui/windows/post_event.h"
 #include "ui/windows/window.h"
 
-// A visible top-level window with the default procedure, not one of the
-// library's; the caller destroys it.
+// A visible top-level window whose procedure is not the library's; the caller
+// destroys it.
 inline HWND PlainWindow(HWND parent = nullptr, DWORD exStyle = 0, int x = 500) {
-    static ATOM registered = [] {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"PlainTestWindow";
-        return RegisterClassW(&windowClass);
-    }();
-    (void)registered;
-    return CreateWindowExW(exStyle, L"PlainTestWindow", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                           x, 300, 250, 150, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(exStyle, L"Static", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 300,
+                           250, 150, parent, nullptr, nullptr, nullptr);
 }
 
 // A window's text as the system holds it.
 inline std::u16string Native(HWND window) {
-    int length = GetWindowTextLengthW(window);
-    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
-    int copied = GetWindowTextW(window, buffer.data(), length + 1);
+    std::wstring buffer(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    int copied = GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
     return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()),
                           static_cast<size_t>(copied));
 }
@@ -68,7 +57,7 @@ class UiTest : public ::testing::Test {
     void TearDown() override {
         WindowClose(-1);
         for (HWND window : raw_)
-            if (IsWindow(window)) DestroyWindow(window);
+            DestroyWindow(window);
         SetGadgetHooks(&hooks_);
         BYTE keys[256] = {};
         SetKeyboardState(keys);
@@ -80,10 +69,9 @@ class UiTest : public ::testing::Test {
     // A child control of parent with its identifier.
     static HWND Control(HWND parent, int id, const wchar_t* className = L"BUTTON",
                         DWORD style = WS_TABSTOP) {
-        return CreateWindowExW(0, className, L"control", WS_CHILD | WS_VISIBLE | style,
-                               10 + 30 * (id % 8), 10, 25, 20, parent,
-                               reinterpret_cast<HMENU>(static_cast<intptr_t>(id)),
-                               GetModuleHandleW(nullptr), nullptr);
+        return CreateWindowExW(
+            0, className, L"control", WS_CHILD | WS_VISIBLE | style, 10 + 30 * (id % 8), 10, 25, 20,
+            parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
     }
     static bool Activated(HWND window) {
         return WaitUntil([&] { return GetActiveWindow() == window; });
@@ -109,17 +97,18 @@ class UiTest : public ::testing::Test {
             seen.push_back(next);
         return seen;
     }
-    // The codes delivered; with a window number, only that window's events.
+    // The codes delivered; with a window number, only that window's events
+    // (a system message leaves the last event's numbers in place).
     static std::vector<int32_t> Codes(const std::vector<Delivered>& seen,
                                       ObjectNumber window = -2) {
         std::vector<int32_t> codes;
-        for (const Delivered& d : seen)
-            if (window == -2 || (d.window == window && IsEvent(d.code))) codes.push_back(d.code);
+        for (const Delivered& d : seen) {
+            bool event = d.code == EVENT_MOVE_WINDOW || d.code == EVENT_SIZE_WINDOW ||
+                         d.code == EVENT_CLOSE_WINDOW ||
+                         (d.code >= EVENT_GADGET && d.code <= EVENT_DEACTIVATE);
+            if (window == -2 || (d.window == window && event)) codes.push_back(d.code);
+        }
         return codes;
-    }
-    static bool IsEvent(int32_t c) {
-        return c == EVENT_MOVE_WINDOW || c == EVENT_SIZE_WINDOW || c == EVENT_CLOSE_WINDOW ||
-               (c >= EVENT_GADGET && c <= EVENT_DEACTIVATE);
     }
     // The gadget events among what the waits delivered.
     static std::vector<Delivered> GadgetEvents(const std::vector<Delivered>& seen) {
@@ -127,23 +116,6 @@ class UiTest : public ::testing::Test {
         for (const Delivered& d : seen)
             if (d.code == EVENT_GADGET) events.push_back(d);
         return events;
-    }
-    // Waits (dispatching through EventWait) for an event with this code; the
-    // events on the way are appended to seen.
-    static bool WaitForEvent(int32_t code, std::vector<Delivered>* seen = nullptr) {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
-            Delivered next = Wait(10);
-            if (seen && next.code) seen->push_back(next);
-            if (next.code == code) return true;
-        }
-        return false;
-    }
-    // Dispatches through the waits until the condition holds (bounded).
-    template <typename Condition> static bool WaitWhileDispatching(Condition condition) {
-        return WaitUntil([&] {
-            Drain();
-            return condition();
-        });
     }
 
   private:

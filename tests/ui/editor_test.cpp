@@ -70,9 +70,8 @@ class EditorTest : public GadgetsTest {
 
 } // namespace
 
-TEST_F(EditorTest, EditorIsARichTextBoxThatReportsChangesWithThePlainFrameWithoutStyles) {
+TEST_F(EditorTest, EditorIsARichTextBoxWithThePlainFrameThatGivesBackItsMemoryWhenDestroyed) {
     HWND box = CreateBox();
-    EXPECT_STREQ(EditorClassName(), L"RichEdit20W");
     EXPECT_NE(SendMessageW(box, EM_GETEVENTMASK, 0, 0) & ENM_CHANGE, 0);
     EXPECT_EQ(record_->previousProcedure, EditorProc); // GadgetProc, EditorProc, the control
     ASSERT_EQ(ThemedControls(), 0) << "the test bed runs without visual styles";
@@ -86,9 +85,20 @@ TEST_F(EditorTest, EditorIsARichTextBoxThatReportsChangesWithThePlainFrameWithou
     GadgetDisable(11, 1);
     EXPECT_EQ(ThemedBorderState(box), 4);
     EXPECT_EQ(ThemedBorderState(Handle(GadgetCreateEditor(2, 10, 120, 100, 50))), 1);
+    // Destroyed, an editor gives back its properties and memory.
+    GadgetFree(11);
+    const size_t before = PlatformHeapLiveBytes(ProgramHeap());
+    for (int round = 0; round < 3; ++round) {
+        box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
+        GadgetSetText(11, "some text");
+        EXPECT_NE(GetPropW(box, kClientRectProperty), nullptr);
+        GadgetFree(11);
+    }
+    EXPECT_EQ(PlatformHeapLiveBytes(ProgramHeap()), before);
 }
 
-TEST_F(EditorTest, ReadOnlyEditorRefusesTheUserButTakesTextsFromTheProgram) {
+// Texts, typing and appends also go far past the platform's default limit.
+TEST_F(EditorTest, ReadOnlyEditorRefusesTheUserButTakesTextsFromTheProgramOfAnyLength) {
     HWND box = CreateBox();
     GadgetSetText(11, "received");
     SendMessageW(box, EM_SETSEL, 8, 8);
@@ -102,10 +112,6 @@ TEST_F(EditorTest, ReadOnlyEditorRefusesTheUserButTakesTextsFromTheProgram) {
     SendMessageW(box, EM_SETSEL, 0, 0);
     SendMessageW(box, WM_CHAR, 'a', 1);
     EXPECT_EQ(GadgetGetText(11), "areceived and set");
-}
-
-TEST_F(EditorTest, TextsTypingAndAppendsGoFarPastThePlatformsDefaultLimit) {
-    HWND box = CreateBox(0);
     EXPECT_EQ(SendMessageW(box, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFF); // the default is 32767
     Text text;
     for (int i = 0; text.size() < 70000; ++i)
@@ -166,19 +172,6 @@ TEST_F(EditorTest, ChangesReachTheWaitAsChangeEventsAlsoWhenAnotherThreadMakesTh
         Drain();
     }
     EXPECT_EQ(GadgetGetText(11), "from the worker");
-}
-
-TEST_F(EditorTest, DestroyedEditorGivesBackItsPropertiesAndMemory) {
-    CreateBox();
-    GadgetFree(11);
-    const size_t before = PlatformHeapLiveBytes(ProgramHeap());
-    for (int round = 0; round < 3; ++round) {
-        HWND box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
-        GadgetSetText(11, "some text");
-        EXPECT_NE(GetPropW(box, kClientRectProperty), nullptr);
-        GadgetFree(11);
-    }
-    EXPECT_EQ(PlatformHeapLiveBytes(ProgramHeap()), before);
 }
 
 // Lines: added at a position or after the last (-1 or past the end), removed,
@@ -293,8 +286,10 @@ TEST_F(EditorTest, AppendsInQuickSuccessionAreDrawnOnceTheGapHasPassed) {
     GadgetAppendText(11, " third");
     EXPECT_TRUE(EditorRepaintDue(box));
     EXPECT_EQ(GadgetGetText(11), "first second third"); // the text never waits
-    EXPECT_TRUE(WaitWhileDispatching(
-        [&] { return !EditorRepaintDue(box) && !GetUpdateRect(box, nullptr, FALSE); }));
+    EXPECT_TRUE(WaitUntil([&] {
+        Drain();
+        return !EditorRepaintDue(box) && !GetUpdateRect(box, nullptr, FALSE);
+    }));
     // The gap grows to four times what the last repaint took.
     NoteEditorPaintCost(box, WM_PAINT, 5); // cheap drawing keeps the shortest gap
     NoteEditorPaintCost(box, WM_NCPAINT, 4);

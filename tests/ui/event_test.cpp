@@ -1,5 +1,9 @@
 // The per-thread event queue, events handed over from other threads, and the
 // wait that delivers queued events and system messages.
+#include <numeric>
+#include <thread>
+#include <tuple>
+
 #include "runtime/platform.h"
 #include "tests/support/ui_fixture.h"
 #include "ui/windows/event_queue.h"
@@ -19,6 +23,11 @@ class EventTest : public UiTest {
         ASSERT_NE(window, nullptr);
         Drain();
     }
+    // Posts each event: code, gadget, window, type.
+    static void PostAll(const std::vector<std::vector<int32_t>>& events) {
+        for (const std::vector<int32_t>& e : events)
+            EXPECT_EQ(EventPost(e[0], e[1], e[2], e[3]), 1);
+    }
     // Pops everything, returning the codes in order.
     static std::vector<int32_t> PopAll() {
         std::vector<int32_t> codes;
@@ -27,13 +36,25 @@ class EventTest : public UiTest {
             codes.push_back(code);
         return codes;
     }
+    // Waits through EventWait for a gadget event, noting what came on the way.
+    static bool WaitForGadgetEvent(std::vector<Delivered>* seen) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+            Delivered next = Wait(10);
+            if (next.code) seen->push_back(next);
+            if (next.code == EVENT_GADGET) return true;
+        }
+        return false;
+    }
     const ObjectNumber number = 2;
     HWND window = nullptr;
 };
 
 } // namespace
 
-TEST_F(EventTest, EventsComeOutFirstInFirstOutWithAllTheirFields) {
+// Popped or delivered by the wait, events come with all their fields; the
+// wait leaves the delivered values until the next event and releases the
+// data at the next wait.
+TEST_F(EventTest, EventsComeOutFirstInFirstOutWithAllTheirFieldsAndTheirDataIsReleasedOnce) {
     int payload = 0;
     EventPost(EVENT_GADGET, 5, 0, 2);
     EventPostWithData(EVENT_MOVE_WINDOW, 1, 3, 0, &payload, CountRelease);
@@ -47,61 +68,56 @@ TEST_F(EventTest, EventsComeOutFirstInFirstOutWithAllTheirFields) {
     record.gadget = 77; // an empty queue pops nothing and leaves the record alone
     EXPECT_EQ(EventPop(&record), 0);
     EXPECT_EQ(record.gadget, 77);
+    EventPostWithData(EVENT_GADGET, 9, number, 4, &payload, CountRelease);
+    ASSERT_EQ(EventWait(0), EVENT_GADGET);
+    EXPECT_TRUE(EventData() == &payload && payload == 0); // still the caller's to look at
+    EXPECT_EQ(EventWait(0), 0);
+    EXPECT_TRUE(payload == 1 && EventData() == nullptr);
+    EXPECT_TRUE(EventGadgetNumber() == 9 && EventType() == 4 && EventWindowNumber() == number);
+    EXPECT_EQ(EventWait(0), 0);
+    EXPECT_EQ(payload, 1);
 }
 
-TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537Collapses) {
-    struct Case {
-        std::vector<std::vector<int32_t>> posted; // code, gadget, window, type
-        std::vector<int32_t> popped;
-    };
+TEST_F(EventTest, OnlyAnEventIdenticalToTheTailBelowCode65537CollapsesAndRemovalKeepsTheRest) {
     const int32_t size = EVENT_SIZE_WINDOW, move = EVENT_MOVE_WINDOW, gadget = EVENT_GADGET;
-    const Case cases[] = {
+    // Posted (code, gadget, window, type); popped.
+    const std::pair<std::vector<std::vector<int32_t>>, std::vector<int32_t>> cases[] = {
         {{{size, 0, 1, 0}, {size, 0, 1, 0}, {size, 0, 1, 0}}, {size}},
         {{{size, 0, 1, 0}, {move, 1, 1, 0}, {size, 0, 1, 0}}, {size, move, size}},
         {{{gadget, 1, 0, 0}, {gadget, 2, 0, 0}, {gadget, 2, 1, 0}, {gadget, 2, 1, 5}},
          {gadget, gadget, gadget, gadget}},
         {{{65536, 0, 0, 0}, {65536, 0, 0, 0}, {65537, 0, 0, 0}, {65537, 0, 0, 0}},
          {65536, 65537, 65537}}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.popped));
-        for (const std::vector<int32_t>& p : c.posted)
-            EXPECT_EQ(EventPost(p[0], p[1], p[2], p[3]), 1);
-        EXPECT_EQ(PopAll(), c.popped);
+    for (const auto& [posted, popped] : cases) {
+        SCOPED_TRACE(testing::PrintToString(popped));
+        PostAll(posted);
+        EXPECT_EQ(PopAll(), popped);
     }
     // The data of an event merged into the tail is released at once.
     int first = 0, second = 0;
     EventPostWithData(EVENT_GADGET, 4, 0, 0, &first, CountRelease);
     EXPECT_EQ(EventPostWithData(EVENT_GADGET, 4, 0, 0, &second, CountRelease), 1);
     EXPECT_TRUE(first == 0 && second == 1 && EventQueueLength() == 1);
-}
-
-TEST_F(EventTest, RemovingKeepsTheOthersInOrderAndReleasesTheRemovedData) {
+    PopAll();
+    // Removing keeps the others in order and releases the removed data.
     int data = 0;
-    EventPost(1001, 0, 1, 0);
-    EventPost(1002, 0, 2, 0);
+    PostAll({{1001, 0, 1, 0}, {1002, 0, 2, 0}});
     EventPostWithData(EVENT_GADGET, 8, 1, 0, &data, CountRelease);
-    EventPost(1003, 0, -1, 0);
-    EventPost(1004, 0, 2, 0);
-    EventPost(1005, 0, 1, 0); // the tail goes too
+    PostAll({{1003, 0, -1, 0}, {1004, 0, 2, 0}, {1005, 0, 1, 0}}); // the tail goes too
     EventsRemoveForWindow(1);
     EXPECT_EQ(data, 1);
     EventsRemoveForWindow(-1); // only the events of window -1
     EventPost(1006, 0, 2, 0);  // and the queue still appends correctly
     EXPECT_EQ(PopAll(), (std::vector<int32_t>{1002, 1004, 1006}));
     // By all four values, -1 matching any.
-    EventPost(EVENT_GADGET, 3, 0, 0);
-    EventPost(EVENT_GADGET, 4, 0, 0);
-    EventPost(EVENT_GADGET, 3, 1, 7);
-    EventPost(EVENT_SIZE_WINDOW, 3, 0, 0);
-    EventPost(EVENT_GADGET, 3, 0, 8);
+    PostAll({{gadget, 3, 0, 0}, {gadget, 4, 0, 0}, {gadget, 3, 1, 7}, {size, 3, 0, 0}});
+    PostAll({{gadget, 3, 0, 8}});
     EventsRemoveMatching(EVENT_GADGET, 3, -1, -1);
-    EventPost(EVENT_GADGET, 3, 1, 8);
-    EventPost(1007, 3, 1, 9);
+    PostAll({{gadget, 3, 1, 8}, {1007, 3, 1, 9}});
     EventsRemoveMatching(-1, -1, -1, 8);
     EXPECT_EQ(PopAll(), (std::vector<int32_t>{EVENT_GADGET, EVENT_SIZE_WINDOW, 1007}));
 }
 
-namespace {
 struct PoolRun {
     int accepted, refused, released, acceptedAfterwards;
     int data[20];
@@ -110,7 +126,7 @@ struct PoolRun {
 
 // On a thread of its own, so that its queue's pool starts fresh: one chunk of
 // 16 nodes, one of which the queue keeps in reserve.
-uint32_t FillQueueWithoutMemory(intptr_t argument) {
+static uint32_t FillQueueWithoutMemory(intptr_t argument) {
     auto* run = reinterpret_cast<PoolRun*>(argument);
     if (!ThreadEventQueue()) return 1;
     PlatformHeapFailAfter(ProgramHeap(), 0);
@@ -129,7 +145,6 @@ uint32_t FillQueueWithoutMemory(intptr_t argument) {
     EventPop(&record);
     return 0;
 }
-} // namespace
 
 TEST_F(EventTest, WhenNoNodeCanBeHadTheEventIsDroppedWholeAndItsDataReleased) {
     PoolRun run{};
@@ -138,8 +153,7 @@ TEST_F(EventTest, WhenNoNodeCanBeHadTheEventIsDroppedWholeAndItsDataReleased) {
     ASSERT_EQ(WaitForThread(worker, 5000), 1);
     EXPECT_TRUE(run.accepted == 15 && run.refused == 5 && run.released == 5);
     std::vector<int32_t> whole(15); // every accepted event whole, in order
-    for (int i = 0; i < 15; ++i)
-        whole[i] = 1001 + i;
+    std::iota(whole.begin(), whole.end(), 1001);
     EXPECT_EQ(run.popped, whole);
     EXPECT_EQ(run.acceptedAfterwards, 1);
 }
@@ -155,7 +169,7 @@ TEST_F(EventTest, EventPostedFromAnotherThreadReachesTheMainThreadsQueue) {
         0);
     ASSERT_NE(worker, 0);
     std::vector<Delivered> seen;
-    ASSERT_TRUE(WaitForEvent(EVENT_GADGET, &seen));
+    ASSERT_TRUE(WaitForGadgetEvent(&seen));
     EXPECT_TRUE(EventGadgetNumber() == 7 && EventWindowNumber() == 0 && EventType() == 3);
     EXPECT_EQ(EventData(), &marker);
     ASSERT_EQ(WaitForThread(worker, 5000), 1);
@@ -185,66 +199,42 @@ TEST_F(EventTest, QueuedEventsComeBeforeMessagesAndTheWaitEndsOnTimeOrOnAMessage
         waited = NowMs() - start;
     }
     EXPECT_GE(waited, 90.0);
-    static HWND target;
-    target = window;
-    int32_t poster = StartThread(
-        [](intptr_t) -> uint32_t {
-            Sleep(30); // while the wait below is under way
-            return PostMessageW(target, WM_USER + 3, 0, 0) ? 0 : 1;
-        },
-        0);
-    ASSERT_NE(poster, 0);
+    std::thread poster([&] {
+        Sleep(30); // while the wait below is under way
+        PostMessageW(window, WM_USER + 3, 0, 0);
+    });
     EXPECT_EQ(EventWait(5000), WM_USER + 3);
-    EXPECT_EQ(WaitForThread(poster, 5000), 1);
+    poster.join();
     PostMessageW(window, WM_USER + 1, 0, 0);
     EXPECT_EQ(WaitForever().code, WM_USER + 1);
     PostQuitMessage(0);
     EXPECT_EQ(WaitForever().code, WM_QUIT);
 }
 
-TEST_F(EventTest, DeliveredValuesStayUntilTheNextEventAndItsDataIsReleasedByTheNextWait) {
-    int payload = 0;
-    EventPostWithData(EVENT_GADGET, 9, number, 4, &payload, CountRelease);
-    ASSERT_EQ(EventWait(0), EVENT_GADGET);
-    EXPECT_TRUE(EventData() == &payload && payload == 0); // still the caller's to look at
-    EXPECT_EQ(EventWait(0), 0);
-    EXPECT_TRUE(payload == 1 && EventData() == nullptr);
-    EXPECT_TRUE(EventGadgetNumber() == 9 && EventType() == 4 && EventWindowNumber() == number);
-    EXPECT_EQ(EventWait(0), 0);
-    EXPECT_EQ(payload, 1);
-}
-
 TEST_F(EventTest, MessagesGiveTheirNumberAQueuedEventOrADirectEvent) {
-    struct Case {
-        UINT message;
-        WPARAM wParam;
-        int32_t first, second;
-        ObjectNumber gadget;
-        int32_t type;
-    };
-    const Case cases[] = {// A close request is queued: its number, then the close event.
-                          {WM_CLOSE, 0, WM_CLOSE, EVENT_CLOSE_WINDOW, number, 0},
-                          {WM_SYSCOMMAND, SC_CLOSE, WM_SYSCOMMAND, EVENT_CLOSE_WINDOW, number, 0},
-                          // Clicks are delivered at once and keep the previous gadget (9).
-                          {WM_LBUTTONUP, 0, EVENT_LEFT_CLICK, 0, 9, -1},
-                          {WM_RBUTTONUP, 0, EVENT_RIGHT_CLICK, 0, 9, -1},
-                          {WM_LBUTTONDBLCLK, 0, EVENT_LEFT_DOUBLE_CLICK, 0, 9, -1},
-                          // A paint message is 15, as the repaint event queued while the
-                          // background was erased.
-                          {WM_PAINT, 0, WM_PAINT, EVENT_REPAINT, 0, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
+    // Message and its wParam; the first code delivered, the event after it (if
+    // any), and that delivery's gadget and type.
+    const std::tuple<UINT, WPARAM, int32_t, int32_t, ObjectNumber, int32_t> cases[] = {
+        // A close request is queued: its number, then the close event.
+        {WM_CLOSE, 0, WM_CLOSE, EVENT_CLOSE_WINDOW, number, 0},
+        {WM_SYSCOMMAND, SC_CLOSE, WM_SYSCOMMAND, EVENT_CLOSE_WINDOW, number, 0},
+        // Clicks are delivered at once and keep the previous gadget (9).
+        {WM_LBUTTONUP, 0, EVENT_LEFT_CLICK, 0, 9, -1},
+        {WM_RBUTTONUP, 0, EVENT_RIGHT_CLICK, 0, 9, -1},
+        {WM_LBUTTONDBLCLK, 0, EVENT_LEFT_DOUBLE_CLICK, 0, 9, -1},
+        // A paint message is 15, as the repaint event queued while the
+        // background was erased.
+        {WM_PAINT, 0, WM_PAINT, EVENT_REPAINT, 0, 0}};
+    for (const auto& [message, wParam, firstCode, secondCode, gadget, type] : cases) {
+        SCOPED_TRACE(message);
         EventPost(EVENT_GADGET, 9, number, 0);
         ASSERT_EQ(EventWait(0), EVENT_GADGET);
-        if (c.message == WM_PAINT) {
-            InvalidateRect(window, nullptr, TRUE);
-        } else {
-            PostMessageW(window, c.message, c.wParam, 0);
-        }
-        Delivered first = Wait(0), last = c.second ? Wait(0) : first;
-        EXPECT_EQ(first.code, c.first);
-        EXPECT_EQ(last.code, c.second ? c.second : c.first);
-        EXPECT_TRUE(last.gadget == c.gadget && last.window == number && last.type == c.type);
+        message == WM_PAINT ? InvalidateRect(window, nullptr, TRUE)
+                            : PostMessageW(window, message, wParam, 0);
+        Delivered first = Wait(0), last = secondCode ? Wait(0) : first;
+        EXPECT_EQ(first.code, firstCode);
+        EXPECT_EQ(last.code, secondCode ? secondCode : firstCode);
+        EXPECT_TRUE(last.gadget == gadget && last.window == number && last.type == type);
         EXPECT_EQ(Wait(0).code, 0);
     }
     EXPECT_TRUE(IsWindowVisible(window)); // a close request never closes the window
@@ -261,7 +251,7 @@ TEST_F(EventTest, ClickOfAControlIsAGadgetEventAndClosingAWindowRemovesItsEvents
     Drain();
     PostMessageW(button, BM_CLICK, 0, 0);
     std::vector<Delivered> seen;
-    ASSERT_TRUE(WaitForEvent(EVENT_GADGET, &seen));
+    ASSERT_TRUE(WaitForGadgetEvent(&seen));
     EXPECT_EQ(seen.size(), 1u); // from the wait that dispatched the click itself
     EXPECT_TRUE(EventGadgetNumber() == 21 && EventWindowNumber() == number);
     EXPECT_EQ(EventType(), BN_CLICKED);

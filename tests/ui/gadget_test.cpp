@@ -2,6 +2,7 @@
 // list, texts from any thread, fields, buttons and colours.
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "tests/support/ui_fixture.h"
 #include "ui/gadgets/brush_cache.h"
@@ -14,21 +15,6 @@ ObjectNumber IdentifierOf(HWND control) {
 }
 ObjectNumber MarkOf(HWND control) {
     return reinterpret_cast<ObjectNumber>(GetPropW(control, L"KX_ID"));
-}
-
-// Runs work on a thread of its own while this thread waits for events.
-template <typename Work> bool RunWhileWaitingForEvents(Work work) {
-    std::atomic<bool> done{false};
-    std::thread other([&] {
-        work();
-        done = true;
-    });
-    bool finished = WaitUntil([&] {
-        EventWait(10);
-        return done.load();
-    });
-    other.join();
-    return finished;
 }
 
 // Makes every window creation of the calling thread fail.
@@ -44,14 +30,8 @@ const char kPort[] = "\xCF\xEE\xF0\xF2:"; // "Порт:" in Windows-1251
 
 TEST_F(GadgetTest, EachKindIsItsNativeControlCarryingTheNumberTwiceWithItsFlags) {
     HWND window = OpenWindow();
-    struct Case {
-        intptr_t created;
-        const wchar_t* className;
-        int32_t kind;
-        LONG_PTR style;
-        bool clientEdge;
-    };
-    const Case cases[] = {
+    // The gadget made; its class, kind, styles among others, whether it has the sunken edge.
+    const std::tuple<intptr_t, const wchar_t*, int32_t, LONG_PTR, bool> cases[] = {
         {GadgetCreateText(1, 0, 0, 80, 20, kPort), L"Static", KIND_TEXT, SS_LEFT, false},
         {GadgetCreateText(2, 0, 0, 80, 20, kPort, TEXT_CENTER | SS_NOPREFIX), L"Static", KIND_TEXT,
          SS_CENTER | SS_NOPREFIX, false},
@@ -68,44 +48,39 @@ TEST_F(GadgetTest, EachKindIsItsNativeControlCarryingTheNumberTwiceWithItsFlags)
     const LONG_PTR child = WS_CHILD | WS_VISIBLE;
     for (ObjectNumber number = 1; number <= 7; ++number) {
         SCOPED_TRACE(number);
-        const Case& c = cases[number - 1];
-        HWND control = Handle(c.created);
+        const auto& [created, classWanted, kind, style, clientEdge] = cases[number - 1];
+        HWND control = Handle(created);
         ASSERT_NE(Record(number), nullptr);
         wchar_t className[32] = {};
         GetClassNameW(control, className, 32);
-        EXPECT_STREQ(className, c.className);
+        EXPECT_STREQ(className, classWanted);
         EXPECT_EQ(GetParent(control), window);
         EXPECT_TRUE(IdentifierOf(control) == number && MarkOf(control) == number);
-        EXPECT_TRUE(Record(number)->handle == control && Record(number)->kind->number == c.kind);
+        EXPECT_TRUE(Record(number)->handle == control && Record(number)->kind->number == kind);
         EXPECT_EQ(GetWindowLongPtrW(control, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetProc));
-        EXPECT_EQ(GetWindowLongPtrW(control, GWL_STYLE) & (c.style | child), c.style | child);
-        EXPECT_EQ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, c.clientEdge);
-        if (c.kind == KIND_EDITOR) continue; // the rich-text control answers no WM_GETFONT
+        EXPECT_EQ(GetWindowLongPtrW(control, GWL_STYLE) & (style | child), style | child);
+        EXPECT_EQ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, clientEdge);
+        if (kind == KIND_EDITOR) continue; // the rich-text control answers no WM_GETFONT
         EXPECT_EQ(SendMessageW(control, WM_GETFONT, 0, 0),
                   reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
         EXPECT_EQ(Native(control), u"\u041F\u043E\u0440\u0442:");
     }
 }
 
-TEST_F(GadgetTest, DynamicNumberIsTheRecordAddressAndServesEveryCommand) {
-    OpenWindow();
-    intptr_t number = GadgetCreateString(DynamicNumber, 10, 10, 100, 20, "dynamic");
-    ASSERT_TRUE(number && reinterpret_cast<intptr_t>(Record(number)) == number);
-    HWND control = Record(number)->handle;
-    EXPECT_TRUE(IdentifierOf(control) == number && MarkOf(control) == number);
-    GadgetSetText(number, "changed");
-    EXPECT_EQ(GadgetGetText(number), "changed");
-    GadgetHide(number, 1);
-    GadgetDisable(number, 1);
-    EXPECT_FALSE(IsWindowVisible(control) || IsWindowEnabled(control));
-    EXPECT_NE(GadgetFree(number), 0);
-    EXPECT_TRUE(!IsWindow(control) && !Record(number) && GadgetGetText(number).empty());
-}
-
-TEST_F(GadgetTest, ReusingANumberDestroysTheOldGadgetFirstWithItsQueuedEvents) {
-    OpenWindow();
+// A creation that cannot be made leaves the gadget of its number alone; one
+// that can destroys it first, with its queued events.
+TEST_F(GadgetTest, ReusingANumberDestroysTheOldGadgetFirstOnlyOnceTheNewOneCanBeMade) {
+    HWND window = OpenWindow();
     HWND old = Handle(GadgetCreateText(4, 10, 10, 80, 20, "old"));
+    HHOOK veto = SetWindowsHookExW(WH_CBT, VetoCreation, nullptr, GetCurrentThreadId());
+    EXPECT_EQ(GadgetCreateButton(4, 10, 40, 80, 20, "new"), 0); // the platform refuses
+    EXPECT_EQ(GadgetCreateEditor(4, 10, 40, 80, 20), 0);
+    UnhookWindowsHookEx(veto);
+    EXPECT_EQ(GadgetCreateText(-2, 0, 0, 10, 10, "x"), 0); // numbers below -1
+    EXPECT_EQ(GadgetCreateEditor(-7, 0, 0, 10, 10), 0);
     GadgetRecord* record = Record(4);
+    EXPECT_TRUE(record->handle == old && GadgetGetText(4) == "old");
+    EXPECT_TRUE(GetWindow(window, GW_CHILD) == old && !GetWindow(old, GW_HWNDNEXT));
     record->kind->setColor(record, GADGET_COLOR_BACK, RGB(1, 2, 3));
     HBRUSH brush = record->colors.brush;
     GadgetCreateButton(5, 10, 40, 80, 20, "other");
@@ -123,33 +98,19 @@ TEST_F(GadgetTest, ReusingANumberDestroysTheOldGadgetFirstWithItsQueuedEvents) {
     EXPECT_EQ(events[0].gadget, 5);
 }
 
-TEST_F(GadgetTest, CreationThatCannotBeMadeLeavesTheGadgetOfTheNumberAlone) {
-    HWND window = OpenWindow();
-    HWND old = Handle(GadgetCreateText(4, 10, 10, 80, 20, "old"));
-    HHOOK veto = SetWindowsHookExW(WH_CBT, VetoCreation, nullptr, GetCurrentThreadId());
-    EXPECT_EQ(GadgetCreateButton(4, 10, 40, 80, 20, "new"), 0); // the platform refuses
-    EXPECT_EQ(GadgetCreateEditor(4, 10, 40, 80, 20), 0);
-    UnhookWindowsHookEx(veto);
-    EXPECT_EQ(GadgetCreateText(-2, 0, 0, 10, 10, "x"), 0); // numbers below -1
-    EXPECT_EQ(GadgetCreateEditor(-7, 0, 0, 10, 10), 0);
-    EXPECT_EQ(Record(4)->handle, old);
-    EXPECT_EQ(GadgetGetText(4), "old");
-    EXPECT_TRUE(GetWindow(window, GW_CHILD) == old && !GetWindow(old, GW_HWNDNEXT));
-}
-
+// A dynamic number is the record's address and serves every command as a
+// fixed one does.
 TEST_F(GadgetTest, CommandsHideDisableSetAndFreeAndIgnoreNumbersWithoutAGadget) {
     HWND window = OpenWindow();
-    HWND button = Handle(GadgetCreateButton(1, 10, 10, 80, 20, "b"));
-    GadgetCreateString(2, 10, 40, 80, 20, "full");
+    GadgetCreateButton(1, 10, 10, 80, 20, "b");
+    intptr_t dynamic = GadgetCreateString(DynamicNumber, 10, 40, 80, 20, "full");
+    ASSERT_TRUE(dynamic && reinterpret_cast<intptr_t>(Record(dynamic)) == dynamic);
     HWND editor = Handle(GadgetCreateEditor(60, 10, 70, 80, 60));
-    GadgetHide(1, 1);
-    GadgetDisable(1, 5);
-    EXPECT_FALSE(IsWindowVisible(button) || IsWindowEnabled(button));
-    GadgetHide(1, 0);
-    GadgetDisable(1, 0);
-    EXPECT_TRUE(IsWindowVisible(button) && IsWindowEnabled(button));
-    for (ObjectNumber number : {2, 60}) {
+    EXPECT_TRUE(IdentifierOf(Record(dynamic)->handle) == dynamic &&
+                MarkOf(Record(dynamic)->handle) == dynamic);
+    for (intptr_t number : {dynamic, intptr_t{60}}) {
         GadgetSetText(number, "text");
+        EXPECT_EQ(GadgetGetText(number), "text") << number;
         GadgetSetText(number); // no text: the empty text
         EXPECT_EQ(GadgetGetText(number), "") << number;
     }
@@ -157,35 +118,44 @@ TEST_F(GadgetTest, CommandsHideDisableSetAndFreeAndIgnoreNumbersWithoutAGadget) 
     GadgetDisable(77, 1);
     GadgetSetText(77, "x");
     EXPECT_TRUE(GadgetGetText(77).empty() && GadgetFree(77) == 0 && GadgetFree(3) == 0);
-    EXPECT_EQ(GadgetFree(1), 1);
-    EXPECT_TRUE(!IsWindow(button) && GadgetFree(1) == 0);
+    for (intptr_t number : {intptr_t{1}, dynamic}) {
+        SCOPED_TRACE(number);
+        HWND control = Record(number)->handle;
+        GadgetHide(number, 1);
+        GadgetDisable(number, 5);
+        EXPECT_FALSE(IsWindowVisible(control) || IsWindowEnabled(control));
+        GadgetHide(number, 0);
+        GadgetDisable(number, 0);
+        EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
+        EXPECT_EQ(GadgetFree(number), 1);
+        EXPECT_TRUE(!IsWindow(control) && !Record(number) && GadgetFree(number) == 0);
+        EXPECT_TRUE(GadgetGetText(number).empty());
+    }
     EXPECT_NE(GadgetCreateText(1, 10, 10, 80, 20, "again"), 0);
     EXPECT_EQ(GadgetFree(-1), 0); // every gadget, but not the window
-    EXPECT_TRUE(!IsWindow(editor) && !Record(1) && !Record(2) && IsWindow(window));
+    EXPECT_TRUE(!IsWindow(editor) && !Record(1) && IsWindow(window));
     // Closing the window frees its gadgets and their queued events.
-    intptr_t dynamic = GadgetCreateEditor(DynamicNumber, 10, 40, 80, 60);
+    dynamic = GadgetCreateEditor(DynamicNumber, 10, 40, 80, 60);
     EventPost(EVENT_GADGET, dynamic, 0, 0);
     WindowClose(0);
     EXPECT_EQ(Record(dynamic), nullptr);
     EXPECT_TRUE(GadgetEvents(Drain()).empty());
 }
 
-namespace {
 // A procedure in front of GadgetProc, and one behind it in place of the
 // control's own, so that the order of the final message's handling shows.
-WNDPROC gGadgetProcedure, gNativeProcedure;
-std::vector<ObjectNumber> gSeen; // identifier, mark and record: behind, then in front
-LRESULT CALLBACK Behind(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+static WNDPROC gGadgetProcedure, gNativeProcedure;
+static std::vector<ObjectNumber> gSeen; // identifier, mark and record: behind, then in front
+static LRESULT CALLBACK Behind(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCDESTROY) gSeen = {IdentifierOf(control), MarkOf(control), !!FindGadget(9)};
     return CallWindowProcW(gNativeProcedure, control, message, wParam, lParam);
 }
-LRESULT CALLBACK InFront(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+static LRESULT CALLBACK InFront(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = CallWindowProcW(gGadgetProcedure, control, message, wParam, lParam);
     if (message == WM_NCDESTROY)
         gSeen.insert(gSeen.end(), {IdentifierOf(control), MarkOf(control), !!FindGadget(9)});
     return result;
 }
-} // namespace
 
 TEST_F(GadgetTest, FinalMessageReachesTheControlFirstThenTheGadgetIsCleanedUp) {
     OpenWindow();
@@ -200,14 +170,28 @@ TEST_F(GadgetTest, FinalMessageReachesTheControlFirstThenTheGadgetIsCleanedUp) {
     EXPECT_TRUE(GadgetEvents(Drain()).empty());
 }
 
-TEST_F(GadgetTest, OnlyAControlThatIsItsNumbersGadgetReachesTheGadgetsProcedureAndKind) {
+// A check box's state through its kind reads as 0 or 1; the kind and the
+// gadget's procedure serve only a control that is its number's gadget.
+TEST_F(GadgetTest, CheckBoxStateReadsAsZeroOrOneOnlyFromAControlThatIsItsNumbersGadget) {
     HWND window = OpenWindow();
-    HWND box = Handle(GadgetCreateButton(2, 10, 10, 80, 20, "box", BS_AUTOCHECKBOX));
-    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    HWND box = Handle(GadgetCreateButton(2, 10, 10, 80, 20, "box", BS_AUTO3STATE));
+    GadgetRecord* record = Record(2);
+    // The state set (-1: the third state, set natively); the check, the state read.
+    const int32_t states[][3] = {{-1, BST_INDETERMINATE, 0},
+                                 {1, BST_CHECKED, 1},
+                                 {0, BST_UNCHECKED, 0},
+                                 {7, BST_CHECKED, 1}};
+    for (const auto& [state, check, read] : states) {
+        SCOPED_TRACE(state);
+        if (state < 0) SendMessageW(box, BM_SETCHECK, BST_INDETERMINATE, 0);
+        if (state >= 0) record->kind->setState(record, state);
+        EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), check);
+        EXPECT_EQ(record->kind->getState(record), read);
+    }
     SetWindowLongPtrW(box, GWLP_ID, -1); // identifier -1: the default procedure
     EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), 0);
     SetWindowLongPtrW(box, GWLP_ID, 2);
-    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED); // as the last row left it
     HWND label = Handle(GadgetCreateText(0, 10, 40, 80, 20, "gadget zero"));
     Record(0)->kind->setColor(Record(0), GADGET_COLOR_FRONT, RGB(200, 0, 0));
     // A plain control with identifier 0 and no KX_ID, which reads as 0 too.
@@ -290,6 +274,14 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     HWND field = Handle(GadgetCreateString(1, 10, 10, 200, 20, "start"));
     std::atomic<bool> done{false};
     Text read;
+    auto finish = [&](std::thread& worker) {
+        EXPECT_TRUE(WaitUntil([&] {
+            EventWait(10);
+            return done.load();
+        }));
+        worker.join();
+        done = false;
+    };
     std::thread worker([&] {
         GadgetSetText(1, "from the worker \xCF\xF0\xE8");
         read = GadgetGetText(1);
@@ -303,11 +295,7 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     EXPECT_TRUE(waiting());
     EXPECT_FALSE(done);
     EXPECT_EQ(Native(field), u"start");
-    EXPECT_TRUE(WaitUntil([&] {
-        EventWait(10);
-        return done.load();
-    }));
-    worker.join();
+    finish(worker);
     EXPECT_EQ(read, "from the worker \xCF\xF0\xE8");
     EXPECT_EQ(Native(field), u"from the worker \u041F\u0440\u0438");
     // Appends are carried over one by one and join exactly; calls on a
@@ -316,16 +304,18 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     GadgetCreateText(12, 10, 150, 80, 20, "gone");
     GadgetFree(12);
     Text expected;
-    for (int i = 0; i < 50; ++i)
-        expected += "payload " + std::to_string(i) + ";";
-    ASSERT_TRUE(RunWhileWaitingForEvents([&] {
+    worker = std::thread([&] {
         for (int i = 0; i < 50; ++i)
             GadgetAppendText(11, "payload " + std::to_string(i) + ";");
         GadgetAppendText(1, " and more"); // a kind without its own append
         GadgetSetText(12, "y");
         GadgetAppendText(12, "z");
         read = GadgetGetText(12);
-    }));
+        done = true;
+    });
+    for (int i = 0; i < 50; ++i)
+        expected += "payload " + std::to_string(i) + ";";
+    finish(worker);
     EXPECT_EQ(GadgetGetText(11), expected);
     EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
     EXPECT_EQ(read, "");
@@ -339,17 +329,15 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
 }
 
-namespace {
 // The field tells its parent about the new focus while it handles the change
 // itself; by then the focus events must be in the queue.
-WNDPROC gParentProcedure;
-int32_t gQueuedAtNotice = -1;
-LRESULT CALLBACK WatchFocusNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+static WNDPROC gParentProcedure;
+static int32_t gQueuedAtNotice = -1;
+static LRESULT CALLBACK WatchFocusNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND && HIWORD(wParam) == EN_SETFOCUS)
         gQueuedAtNotice = EventQueueLength();
     return CallWindowProcW(gParentProcedure, window, message, wParam, lParam);
 }
-} // namespace
 
 TEST_F(GadgetTest, FieldsTakeWhatTheyMayAndTellOfTheFocusBeforeTheyHandleIt) {
     HWND window = OpenWindow(3);
@@ -367,16 +355,29 @@ TEST_F(GadgetTest, FieldsTakeWhatTheyMayAndTellOfTheFocusBeforeTheyHandleIt) {
     ASSERT_TRUE(Focus(plain));
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gParentProcedure));
     EXPECT_EQ(gQueuedAtNotice, 2);
-    std::vector<Delivered> events;
+    std::vector<std::vector<intptr_t>> focus; // type, gadget, window
     for (const Delivered& d : GadgetEvents(Drain()))
-        if (d.type == EVENT_TYPE_FOCUS || d.type == EVENT_TYPE_LOST_FOCUS) events.push_back(d);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_TRUE(events[0].type == EVENT_TYPE_LOST_FOCUS && events[0].gadget == 1);
-    EXPECT_TRUE(events[1].type == EVENT_TYPE_FOCUS && events[1].gadget == 2);
-    EXPECT_TRUE(events[0].window == 3 && events[1].window == 3);
-    GadgetRecord* record = Record(2); // a field's length limit is at least 1
-    record->kind->setAttribute(record, STRING_MAX_LENGTH, -5);
-    EXPECT_EQ(record->kind->getAttribute(record, STRING_MAX_LENGTH), 1);
+        if (d.type == EVENT_TYPE_FOCUS || d.type == EVENT_TYPE_LOST_FOCUS)
+            focus.push_back({d.type, d.gadget, d.window});
+    EXPECT_EQ(focus, (std::vector<std::vector<intptr_t>>{{EVENT_TYPE_LOST_FOCUS, 1, 3},
+                                                         {EVENT_TYPE_FOCUS, 2, 3}}));
+    // A field's length limit, at least 1, stops typing; its other attributes
+    // mean nothing and leave the limit as it is.
+    GadgetRecord* record = Record(2);
+    const std::tuple<int32_t, int32_t, intptr_t, std::u16string> limits[] = {
+        {STRING_MAX_LENGTH, 0, 1, u"a"},
+        {STRING_MAX_LENGTH, -5, 1, u"a"},
+        {STRING_MAX_LENGTH, 3, 3, u"a23"},
+        {2, 50, 0, u"a23"}};
+    for (const auto& [attribute, asked, read, typed] : limits) {
+        SCOPED_TRACE(asked);
+        GadgetSetText(2, "");
+        record->kind->setAttribute(record, attribute, asked);
+        EXPECT_EQ(record->kind->getAttribute(record, attribute), read);
+        for (WPARAM c : {'a', '2', '3', '4', '5'})
+            SendMessageW(plain, WM_CHAR, c, 1);
+        EXPECT_EQ(Native(plain), typed);
+    }
 }
 
 // Colours of labels and fields as the parent answers a control's request for

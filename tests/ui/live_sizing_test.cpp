@@ -1,6 +1,8 @@
 // Live sizing: the window procedure's own sizing loop, driven by the mouse
 // or, from the system menu, by the keyboard.
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 #include "tests/support/ui_fixture.h"
 #include "ui/windows/live_sizing.h"
@@ -80,7 +82,7 @@ TEST(SizingPoint, EdgesMoveWithTheirOffsetsWithinTheTrackingLimits) {
     }
 }
 
-TEST_F(LiveSizingTest, DraggingAnEdgeResizesLiveWithinTheLimitsWhileTheWaitDeliversEvents) {
+TEST_F(LiveSizingTest, DraggingAnEdgeOrTheKeysResizeLiveWithinTheLimitsWhileTheWaitDeliversEvents) {
     EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_MOVE, 0).handled); // only a size command
     SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0);    // outline dragging:
     EXPECT_FALSE(
@@ -108,29 +110,47 @@ TEST_F(LiveSizingTest, DraggingAnEdgeResizesLiveWithinTheLimitsWhileTheWaitDeliv
     SendMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOM, 0);
     SetCapture(RawWindow());
     EXPECT_EQ(State().active, 0);
-}
-
-// From the system menu: the first arrow key chooses an edge, a second one a
-// corner, the next ones step it by 10; Enter or Escape ends it with the size
-// reached and the cursor back where it was, unless the mouse moved meanwhile.
-TEST_F(LiveSizingTest, KeyboardSizingChoosesAnEdgeThenACornerThenStepsByTen) {
+    // From the system menu: the first arrow key chooses an edge, a second one
+    // a corner, the next ones step it by 10; Enter or Escape ends it with the
+    // size reached and the cursor back where it was, unless the mouse moved
+    // meanwhile.
     RECT r;
     GetWindowRect(window, &r);
-    const std::vector<LONG> start{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    SetCursorPos(start[0], start[1]);
-    EXPECT_EQ(SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0), 0);
-    EXPECT_EQ(State().edge, SIZING_NO_EDGE);
-    Key(VK_LEFT);
-    EXPECT_EQ(State().edge, SIZING_LEFT);
-    EXPECT_EQ(Cursor(), (std::vector<LONG>{r.left, start[1]}));
-    Key(VK_UP);
-    EXPECT_EQ(State().edge, SIZING_TOP_LEFT);
-    EXPECT_EQ(Cursor(), (std::vector<LONG>{r.left + 2, r.top + 2}));
-    EXPECT_EQ(Sides(window), Sides(r)); // choosing sizes nothing
-    Key(VK_UP);
-    Key(VK_ESCAPE);
-    EXPECT_TRUE(State().active == 0 && Cursor() == start);
-    EXPECT_EQ(Sides(window), (std::vector<LONG>{r.left, r.top - 10, r.right, r.bottom}));
+    const LONG midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
+    // Cursor places: m the middle, l left, L left + 2, R right - 2; M the
+    // middle, t top, T top + 2, B bottom - 2.
+    const std::map<char, LONG> place{{'m', midX},        {'l', r.left},      {'L', r.left + 2},
+                                     {'R', r.right - 2}, {'M', midY},        {'t', r.top},
+                                     {'T', r.top + 2},   {'B', r.bottom - 2}};
+    auto at = [&](const char* p) { return std::vector<LONG>{place.at(p[0]), place.at(p[1])}; };
+    // First key, edge, cursor; second key, corner, cursor.
+    const std::tuple<WPARAM, int32_t, const char*, WPARAM, int32_t, const char*> cases[] = {
+        {VK_LEFT, SIZING_LEFT, "lM", VK_UP, SIZING_TOP_LEFT, "LT"},
+        {VK_LEFT, SIZING_LEFT, "lM", VK_DOWN, SIZING_BOTTOM_LEFT, "lB"},
+        {VK_RIGHT, SIZING_RIGHT, "RM", VK_UP, SIZING_TOP_RIGHT, "Rt"},
+        {VK_RIGHT, SIZING_RIGHT, "RM", VK_DOWN, SIZING_BOTTOM_RIGHT, "RB"},
+        {VK_UP, SIZING_TOP, "mt", VK_LEFT, SIZING_TOP_LEFT, "LT"},
+        {VK_UP, SIZING_TOP, "mt", VK_RIGHT, SIZING_TOP_RIGHT, "Rt"},
+        {VK_DOWN, SIZING_BOTTOM, "mB", VK_LEFT, SIZING_BOTTOM_LEFT, "lB"},
+        {VK_DOWN, SIZING_BOTTOM, "mB", VK_RIGHT, SIZING_BOTTOM_RIGHT, "RB"}};
+    for (const auto& [first, edge, cursor, second, corner, cornerCursor] : cases) {
+        SCOPED_TRACE(testing::Message() << first << " then " << second);
+        MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        SetCursorPos(midX, midY);
+        EXPECT_EQ(SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0), 0);
+        EXPECT_EQ(State().edge, SIZING_NO_EDGE);
+        Key(first);
+        EXPECT_TRUE(State().edge == edge && Cursor() == at(cursor));
+        Key(second);
+        EXPECT_TRUE(State().edge == corner && Cursor() == at(cornerCursor));
+        EXPECT_EQ(Sides(window), Sides(r)); // choosing sizes nothing
+        Key(second); // steps the side of that arrow (left, top, right, bottom) outwards
+        std::vector<LONG> stepped = Sides(r);
+        stepped[second - VK_LEFT] += second < VK_RIGHT ? -10 : 10;
+        Key(edge == SIZING_LEFT ? VK_ESCAPE : VK_RETURN);
+        EXPECT_TRUE(State().active == 0 && Cursor() == at("mM"));
+        EXPECT_EQ(Sides(window), stepped); // the size reached stays
+    }
     SetCursorPos(r.left + 20, r.top + 20);
     SendMessageW(window, WM_SYSCOMMAND, SC_SIZE, 0);
     SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 40));

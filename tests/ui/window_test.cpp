@@ -7,6 +7,7 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "tests/support/ui_fixture.h"
 #include "ui/windows/focus_navigation.h"
@@ -63,13 +64,9 @@ using WindowTest = UiTest;
 } // namespace
 
 TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
-    struct Case {
-        uint32_t flags;
-        DWORD style, exStyle;
-        const char* bits; // screen-centred, parent-centred, no gadget list, invisible
-    };
     const DWORD tool = WS_EX_TOOLWINDOW, caption = WS_CAPTION;
-    const Case cases[] = {
+    // Flags; style, extended style; screen-centred, parent-centred, no gadget list, invisible.
+    const std::tuple<uint32_t, DWORD, DWORD, std::string> cases[] = {
         {0, caption, 0, "----"},
         {0x1, caption, 0, "S---"},
         {0x8, caption, 0, "--N-"},
@@ -80,13 +77,13 @@ TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
         {0x1000000F | WS_SYSMENU, caption | WS_SYSMENU, tool, "SPNI"},
         {0x4 | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_MINIMIZE | WS_MAXIMIZE,
          caption | WS_SYSMENU, tool, "----"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.flags);
-        WindowStyles s = TranslateWindowFlags(c.flags);
-        EXPECT_TRUE(s.style == c.style && s.exStyle == c.exStyle);
+    for (const auto& [flags, style, exStyle, bits] : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << flags);
+        WindowStyles s = TranslateWindowFlags(flags);
+        EXPECT_TRUE(s.style == style && s.exStyle == exStyle);
         EXPECT_EQ(std::string({s.screenCentred ? 'S' : '-', s.parentCentred ? 'P' : '-',
                                s.noGadgetList ? 'N' : '-', s.invisible ? 'I' : '-'}),
-                  c.bits);
+                  bits);
     }
 }
 
@@ -99,13 +96,9 @@ TEST_F(WindowTest, OpenedWindowHasTheClientSizeAskedAndTheShapeItsFlagsGive) {
     EXPECT_TRUE(WindowHandle(0) == program && WindowNumberOf(program) == 0);
     EXPECT_EQ(GetPropW(program, L"KX_WindowID"), reinterpret_cast<HANDLE>(1));
     EXPECT_EQ(Native(program), u"Virtual Q7700-Ethernet demo");
-    struct Case {
-        uint32_t flags;
-        LONG_PTR style, exStyle; // among caption, frame, boxes, visible; tool, topmost
-        bool zoomed;
-    };
     const LONG_PTR box = WS_MINIMIZEBOX, shown = WS_CAPTION | WS_VISIBLE, tool = WS_EX_TOOLWINDOW;
-    const Case cases[] = {
+    // Flags; style among caption, frame, boxes, visible; tool, topmost; maximized.
+    const std::tuple<uint32_t, LONG_PTR, LONG_PTR, bool> cases[] = {
         {0xCA0001, shown | WS_SYSMENU | box, 0, false},
         {0x4 | WS_SYSMENU | box | WS_MAXIMIZEBOX, shown | WS_SYSMENU, tool, false},
         {WINDOW_INVISIBLE, WS_CAPTION, 0, false},
@@ -113,16 +106,16 @@ TEST_F(WindowTest, OpenedWindowHasTheClientSizeAskedAndTheShapeItsFlagsGive) {
          shown | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE, 0, true}};
     const LONG_PTR styles = shown | WS_SYSMENU | WS_THICKFRAME | box | WS_MAXIMIZEBOX | WS_MAXIMIZE;
     ObjectNumber number = 0;
-    for (const Case& c : cases) {
+    for (const auto& [flags, style, exStyle, zoomed] : cases) {
         ++number;
-        SCOPED_TRACE(testing::Message() << std::hex << c.flags);
-        HWND window = Handle(WindowOpen(number, 0, 0, 120, 60, "flags", c.flags, nullptr));
-        EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & styles, c.style);
-        EXPECT_EQ(GetWindowLongPtrW(window, GWL_EXSTYLE) & (tool | WS_EX_TOPMOST), c.exStyle);
-        EXPECT_EQ(FindWindowRecord(number)->sizeState, c.zoomed ? 1 : 0);
+        SCOPED_TRACE(testing::Message() << std::hex << flags);
+        HWND window = Handle(WindowOpen(number, 0, 0, 120, 60, "flags", flags, nullptr));
+        EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & styles, style);
+        EXPECT_EQ(GetWindowLongPtrW(window, GWL_EXSTYLE) & (tool | WS_EX_TOPMOST), exStyle);
+        EXPECT_EQ(FindWindowRecord(number)->sizeState, zoomed ? 1 : 0);
         RECT client;
         GetClientRect(window, &client);
-        EXPECT_TRUE(c.zoomed || (client.right == 120 && client.bottom == 60));
+        EXPECT_TRUE(zoomed || (client.right == 120 && client.bottom == 60));
     }
 }
 
@@ -144,7 +137,7 @@ TEST_F(WindowTest, PlacedOnTheScreenOnAParentOrOnTheActiveWindow) {
     EXPECT_TRUE(large.left == 0 && large.top == 0);
 }
 
-TEST_F(WindowTest, EachWindowHasAClassOfItsOwnFromOpeningToClosing) {
+TEST_F(WindowTest, EachWindowHasAClassOfItsOwnAndCommandsTakeOnlyNumbersOfOpenWindows) {
     HWND first = Handle(WindowOpen(7, 10, 10, 100, 80, "seven", 0, nullptr));
     WNDCLASSW info;
     ASSERT_TRUE(GetClassInfoW(ProgramInstance(), L"WindowClass_7", &info));
@@ -167,18 +160,14 @@ TEST_F(WindowTest, EachWindowHasAClassOfItsOwnFromOpeningToClosing) {
     HWND bogusParent = reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF1230));
     EXPECT_EQ(WindowOpen(6, 0, 0, 100, 50, "orphan", 0, bogusParent), 0);
     EXPECT_TRUE(!FindWindowRecord(6) && !ClassExists(6));
-}
-
-TEST_F(WindowTest, TopmostAndClosingTakeOnlyNumbersOfOpenWindows) {
+    // Topmost and closing take only numbers of open windows.
     HWND a = Handle(WindowOpen(0, 0, 0, 200, 100, "a", 0xCA0001, nullptr));
     auto topmost = [&] { return (GetWindowLongPtrW(a, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
-    WindowSetTopmost(0, 1);
-    EXPECT_TRUE(topmost());
-    WindowSetTopmost(9, 0);
-    WindowSetTopmost(-1, 0);
-    EXPECT_TRUE(topmost());
-    WindowSetTopmost(0, 0);
-    EXPECT_FALSE(topmost());
+    for (const auto& [number, on, after] :
+         {std::tuple(0, 1, true), {9, 0, true}, {-1, 0, true}, {0, 0, false}}) {
+        WindowSetTopmost(number, on);
+        EXPECT_EQ(topmost(), after) << number << on;
+    }
     EXPECT_TRUE(WindowClose(42) == 0 && WindowClose(123456) == 0 && IsWindow(a));
     // Closing an owned window activates its owner.
     HWND owned = Handle(WindowOpen(1, 50, 50, 100, 50, "owned", 0, a));
@@ -194,17 +183,24 @@ TEST_F(WindowTest, TopmostAndClosingTakeOnlyNumbersOfOpenWindows) {
     EXPECT_NE(WindowOpen(0, 0, 0, 100, 50, "again", 0, nullptr), 0);
 }
 
-namespace {
-HWND gListWindow;
-int gListCalls;
-HWND RecordListUse(HWND window) {
+static int gForwards;
+static HWND gForwardedControl;
+static MessageResult gAnswer;
+static MessageResult RecordForward(HWND control, ObjectNumber gadget, HWND, UINT, WPARAM, LPARAM) {
+    gForwards += gadget == 14;
+    gForwardedControl = control;
+    return gAnswer;
+}
+
+static HWND gListWindow;
+static int gListCalls;
+static HWND RecordListUse(HWND window) {
     gListWindow = window;
     ++gListCalls;
     return nullptr;
 }
-} // namespace
 
-TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndControlsBelongToTheirWindow) {
+TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndMessagesAboutAGadgetGoToTheLibrary) {
     GadgetHooks hooks{RecordListUse, nullptr};
     SetGadgetHooks(&hooks);
     gListCalls = 0;
@@ -216,9 +212,8 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndControlsBelongToTheirWi
     EXPECT_EQ(gListCalls, 1);
     // The owner window of a control is its numbered ancestor, else its
     // topmost one.
-    HWND control = Control(window, 12);
-    EXPECT_TRUE(FindOwnerWindow(control) == window &&
-                FindOwnerWindow(Control(control, 13)) == window);
+    HWND child = Control(window, 12);
+    EXPECT_TRUE(FindOwnerWindow(child) == window && FindOwnerWindow(Control(child, 13)) == window);
     EXPECT_TRUE(FindOwnerWindow(window) == window && FindOwnerWindow(nullptr) == nullptr);
     HWND plain = RawWindow();
     EXPECT_TRUE(FindOwnerWindow(Control(plain, 3)) == plain && WindowNumberOf(plain) == -1);
@@ -226,87 +221,12 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndControlsBelongToTheirWi
     uint32_t version = ThemedControlsProbe();
     EXPECT_TRUE(version != 0 && ThemedControlsProbe() == version && ThemeLibrary());
     EXPECT_EQ(ThemedControls(), 0);
-}
-
-TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
-    ASSERT_NE(WindowOpen(4, 10, 10, 150, 90, "events", 0, nullptr), 0);
-    EXPECT_GT(EventQueueLength(), 0); // queued during the show
-    std::vector<Delivered> seen = Drain();
-    std::vector<int32_t> shown = Codes(seen, 4);
-    for (const Delivered& d : seen) // a move event carries the window's number as its gadget
-        EXPECT_TRUE(d.code != EVENT_MOVE_WINDOW || d.gadget == 4);
-    for (int32_t code : {EVENT_ACTIVATE, EVENT_SIZE_WINDOW, EVENT_MOVE_WINDOW})
-        EXPECT_TRUE(Contains(shown, {code})) << code;
-    HWND window = Handle(WindowOpen(
-        1, 40, 40, 220, 140, "sizable",
-        WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, nullptr));
-    Drain();
-    struct Step {
-        int show;
-        std::vector<int32_t> run;
-        int32_t sizeState;
-    };
-    const Step steps[] = {{SW_MINIMIZE, {EVENT_MINIMIZE}, 1},
-                          {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0},
-                          {SW_MAXIMIZE, {EVENT_MAXIMIZE, EVENT_SIZE_WINDOW}, 1},
-                          {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0}};
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.show);
-        ShowWindow(window, step.show);
-        std::vector<int32_t> codes;
-        WaitUntil([&] {
-            std::vector<int32_t> more = Codes(Drain(), 1);
-            codes.insert(codes.end(), more.begin(), more.end());
-            return Contains(codes, step.run);
-        });
-        EXPECT_TRUE(Contains(codes, step.run)) << testing::PrintToString(codes);
-        EXPECT_EQ(FindWindowRecord(1)->sizeState, step.sizeState);
-    }
-    SetWindowPos(window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER); // a plain resize
-    std::vector<int32_t> codes = Codes(Drain(), 1);
-    EXPECT_TRUE(Contains(codes, {EVENT_SIZE_WINDOW}) && !Contains(codes, {EVENT_RESTORE}));
-    RemovePropW(window, L"KX_WindowID"); // a window without its number makes no events
-    EXPECT_EQ(SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10)), 1);
-    EXPECT_EQ(SendMessageW(window, WM_MOVE, 0, 0), 0);
-    EXPECT_EQ(EventQueueLength(), 0);
-    SetPropW(window, L"KX_WindowID", reinterpret_cast<HANDLE>(2));
-}
-
-TEST_F(WindowTest, ReactivationGivesTheFocusBackAndDeactivationHidesTheCues) {
-    HWND window = Handle(WindowOpen(0, 20, 20, 200, 100, "first", 0, nullptr));
-    Control(window, 1);
-    HWND b = Control(window, 2);
-    ASSERT_TRUE(Activated(window));
-    SetFocus(b);
-    Drain();
-    RecordCuesOf(window, 0);
-    ASSERT_TRUE(Activated(Handle(WindowOpen(1, 300, 20, 200, 100, "second", 0, nullptr))));
-    EXPECT_EQ(gCueUpdates, std::vector<WPARAM>{kHideCues}); // deactivation hides them
-    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_DEACTIVATE}));
-    SetActiveWindow(window); // the default handling would focus the window itself
-    ASSERT_TRUE(Activated(window));
-    EXPECT_EQ(GetFocus(), b);
-    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_ACTIVATE}));
-}
-
-namespace {
-int gForwards;
-HWND gForwardedControl;
-MessageResult gAnswer;
-MessageResult RecordForward(HWND control, ObjectNumber gadget, HWND, UINT, WPARAM, LPARAM) {
-    gForwards += gadget == 14;
-    gForwardedControl = control;
-    return gAnswer;
-}
-} // namespace
-
-TEST_F(WindowTest, MessagesAboutAGadgetGoToTheGadgetLibrary) {
-    HWND window = Handle(WindowOpen(0, 0, 0, 200, 100, "forward", 0, nullptr));
+    // Messages about a gadget go to the gadget library.
     SetLastError(1234);
     SendMessageW(window, WM_NULL, 0, 0);
     EXPECT_EQ(GetLastError(), 0u); // the class procedure clears it
-    GadgetHooks hooks{nullptr, RecordForward};
-    SetGadgetHooks(&hooks);
+    GadgetHooks forward{nullptr, RecordForward};
+    SetGadgetHooks(&forward);
     HWND control = Control(window, 14, L"STATIC", 0);
     SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
     Drain();
@@ -333,8 +253,51 @@ TEST_F(WindowTest, MessagesAboutAGadgetGoToTheGadgetLibrary) {
     EXPECT_EQ(gForwards, 4);
 }
 
-TEST_F(WindowTest, TabThroughTheWaitMovesTheFocusAndShowsTheCuesUnlessARichTextBoxTakesIt) {
-    HWND window = Handle(WindowOpen(0, 0, 0, 300, 100, "tabs", 0, nullptr));
+TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
+    ASSERT_NE(WindowOpen(4, 10, 10, 150, 90, "events", 0, nullptr), 0);
+    EXPECT_GT(EventQueueLength(), 0); // queued during the show
+    std::vector<Delivered> seen = Drain();
+    std::vector<int32_t> shown = Codes(seen, 4);
+    for (const Delivered& d : seen) // a move event carries the window's number as its gadget
+        EXPECT_TRUE(d.code != EVENT_MOVE_WINDOW || d.gadget == 4);
+    for (int32_t code : {EVENT_ACTIVATE, EVENT_SIZE_WINDOW, EVENT_MOVE_WINDOW})
+        EXPECT_TRUE(Contains(shown, {code})) << code;
+    HWND window = Handle(WindowOpen(
+        1, 40, 40, 220, 140, "sizable",
+        WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, nullptr));
+    Drain();
+    // Shown as; the run of events it gives; the size state after it.
+    const std::tuple<int, std::vector<int32_t>, int32_t> steps[] = {
+        {SW_MINIMIZE, {EVENT_MINIMIZE}, 1},
+        {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0},
+        {SW_MAXIMIZE, {EVENT_MAXIMIZE, EVENT_SIZE_WINDOW}, 1},
+        {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0}};
+    for (const auto& [show, run, sizeState] : steps) {
+        SCOPED_TRACE(show);
+        ShowWindow(window, show);
+        std::vector<int32_t> codes;
+        WaitUntil([&] {
+            std::vector<int32_t> more = Codes(Drain(), 1);
+            codes.insert(codes.end(), more.begin(), more.end());
+            return Contains(codes, run);
+        });
+        EXPECT_TRUE(Contains(codes, run)) << testing::PrintToString(codes);
+        EXPECT_EQ(FindWindowRecord(1)->sizeState, sizeState);
+    }
+    SetWindowPos(window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER); // a plain resize
+    std::vector<int32_t> codes = Codes(Drain(), 1);
+    EXPECT_TRUE(Contains(codes, {EVENT_SIZE_WINDOW}) && !Contains(codes, {EVENT_RESTORE}));
+    RemovePropW(window, L"KX_WindowID"); // a window without its number makes no events
+    EXPECT_EQ(SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10)), 1);
+    EXPECT_EQ(SendMessageW(window, WM_MOVE, 0, 0), 0);
+    EXPECT_EQ(EventQueueLength(), 0);
+    SetPropW(window, L"KX_WindowID", reinterpret_cast<HANDLE>(2));
+}
+
+// Tab through the wait moves the focus and shows the cues, unless a rich-text
+// box takes it; deactivation hides them, reactivation gives the focus back.
+TEST_F(WindowTest, TabMovesTheFocusAndShowsTheCuesWhichDeactivationHidesAgain) {
+    HWND window = Handle(WindowOpen(0, 20, 20, 300, 100, "tabs", 0, nullptr));
     HWND first = Control(window, 1), second = Control(window, 2);
     ASSERT_TRUE(Activated(window));
     EXPECT_EQ(ActiveShortcutTable(window), FindWindowRecord(0)->shortcutTable);
@@ -357,10 +320,22 @@ TEST_F(WindowTest, TabThroughTheWaitMovesTheFocusAndShowsTheCuesUnlessARichTextB
     PostMessageW(second, WM_KEYDOWN, VK_TAB, 0);
     Drain();
     EXPECT_EQ(GetFocus(), first);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    SetFocus(second);
+    Drain();
+    gCueState = 0; // cues shown
+    gCueUpdates.clear();
+    ASSERT_TRUE(Activated(Handle(WindowOpen(1, 340, 20, 200, 100, "second", 0, nullptr))));
+    EXPECT_EQ(gCueUpdates, std::vector<WPARAM>{kHideCues});
+    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_DEACTIVATE}));
+    SetActiveWindow(window); // the default handling would focus the window itself
+    ASSERT_TRUE(Activated(window));
+    EXPECT_EQ(GetFocus(), second);
+    EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_ACTIVATE}));
     ASSERT_NE(LoadLibraryW(L"RICHED20.DLL"), nullptr);
     HWND rich = Control(window, 3, L"RichEdit20W", WS_TABSTOP | ES_MULTILINE);
     SetFocus(rich);
-    keys[VK_SHIFT] = 0;
     keys[VK_TAB] = 0x80;
     SetKeyboardState(keys);
     EXPECT_EQ(ActiveShortcutTable(window), nullptr);
