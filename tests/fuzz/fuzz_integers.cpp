@@ -1,11 +1,13 @@
 // ParseInteger on any text, against a reading of its rules written apart
 // from it: blanks and tabs, one sign, "$" or "%", digits up to the first
 // non-digit, the whole kept modulo 2^64. IntegerToText of the number read,
-// and of the input's first 8 bytes taken as a number (and their neighbours
+// and of each 8 bytes of the input taken as a number (and their neighbours
 // and negation, which reach the extremes): the decimal text printf writes,
 // read back as the same value.
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
+#include <cstring>
 
 #include "runtime/text.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -13,21 +15,18 @@
 namespace {
 
 int64_t ExpectedInteger(const std::string& text) {
-    size_t at = text.find_first_not_of(" \t");
-    if (at == std::string::npos) return 0;
+    size_t at = std::min(text.find_first_not_of(" \t"), text.size()); // text[size()] is '\0'
     bool negative = text[at] == '-';
-    if (text[at] == '-' || text[at] == '+') ++at;
-    unsigned base = at < text.size() && text[at] == '$'   ? 16
-                    : at < text.size() && text[at] == '%' ? 2
-                                                          : 10;
-    if (base != 10) ++at;
+    at += text[at] == '-' || text[at] == '+';
+    unsigned base = text[at] == '$' ? 16 : text[at] == '%' ? 2 : 10;
+    at += base != 10;
     static const char kDigits[] = "0123456789abcdef";
     uint64_t value = 0; // unsigned arithmetic wraps modulo 2^64 at every step
     for (; at < text.size(); ++at) {
-        int lower = std::tolower(static_cast<unsigned char>(text[at]));
-        const void* digit = lower ? std::memchr(kDigits, lower, base) : nullptr;
+        auto* digit =
+            static_cast<const char*>(std::memchr(kDigits, std::tolower(text[at] & 0xFF), base));
         if (!digit) break;
-        value = value * base + static_cast<unsigned>(static_cast<const char*>(digit) - kDigits);
+        value = value * base + static_cast<unsigned>(digit - kDigits);
     }
     return static_cast<int64_t>(negative ? ~value + 1 : value);
 }
@@ -45,9 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Text text = TextFromBytes(data, size); // up to the first zero byte, as every text
     int64_t value = ParseInteger(text);
     FUZZ_CHECK(value == ExpectedInteger(text));
-    // Leading blanks are skipped, and the first non-digit ends the number.
-    FUZZ_CHECK(ParseInteger(" \t " + text) == value);
-    FUZZ_CHECK(ParseInteger(text + "z") == value);
     CheckText(value);
     FuzzInput input(data, size);
     do {
