@@ -20,29 +20,22 @@
 
 namespace {
 
-// The peer program, seen from the test's build folder, where CTest runs it.
-std::string PeerPath() {
-    std::string path = PEER_PROGRAM_FROM_TEST;
-#ifdef _WIN32
-    std::replace(path.begin(), path.end(), '/', '\\');
-#endif
-    return path;
-}
-
 // A running peer whose output (stdout and stderr) is read line by line.
 class Peer {
   public:
     explicit Peer(const std::string& arguments) {
-        std::string command = "\"" + PeerPath() + "\" " + arguments + " 2>&1";
+        // The program as seen from the test's build folder, where CTest runs it.
+        std::string command = "\"" PEER_PROGRAM_FROM_TEST "\" " + arguments + " 2>&1";
 #ifdef _WIN32
-        // cmd /c drops the first and the last quote of a line with more
-        // than two: one more pair keeps the program's own.
+        // cmd /c takes backslashes in paths, and drops the first and the last
+        // quote of a line with more than two: one more pair keeps ours.
+        std::replace(command.begin(), command.begin() + command.find(' '), '/', '\\');
         command = "\"" + command + "\"";
 #endif
         pipe_ = popen(command.c_str(), "r");
     }
     ~Peer() {
-        Finish();
+        if (pipe_) pclose(pipe_);
     }
     // The next line with its end, or "" at the end of the output.
     std::string Line() {
@@ -56,15 +49,14 @@ class Peer {
     int Finish() {
         for (std::string line; !(line = Line()).empty();)
             output += line;
-        if (pipe_) exitCode_ = ExitCodeOf(pclose(pipe_));
+        int status = pipe_ ? pclose(pipe_) : -1;
         pipe_ = nullptr;
-        return exitCode_;
+        return ExitCodeOf(status);
     }
     std::string output;
 
   private:
-    FILE* pipe_ = nullptr;
-    int exitCode_ = -1;
+    FILE* pipe_;
 };
 
 // 0 done, 1 the network failed, 2 bad arguments, told in one line. Frames

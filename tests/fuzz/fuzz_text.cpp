@@ -1,9 +1,12 @@
-// ParseInteger on any text, against a reading of its rules written apart
-// from it: blanks and tabs, one sign, "$" or "%", digits up to the first
-// non-digit, the whole kept modulo 2^64. IntegerToText of the number read,
-// and of each 8 bytes of the input taken as a number (and their neighbours
-// and negation, which reach the extremes): the decimal text printf writes,
-// read back as the same value.
+// The text functions on any input. ParseInteger on the input as a text,
+// against a reading of its rules written apart from it: blanks and tabs, one
+// sign, "$" or "%", digits up to the first non-digit, the whole kept modulo
+// 2^64. IntegerToText of the number read, and of each 8 bytes of the input
+// taken as a number (and their neighbours and negation, which reach the
+// extremes): the decimal text printf writes, read back as the same value.
+// SubText with a start and a length from the input's first 8 bytes on the
+// text of the rest, against a walk that follows its rules step by step, and
+// the code of the part's first character.
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
@@ -38,6 +41,18 @@ void CheckText(int64_t value) {
     FUZZ_CHECK(ParseInteger(expected) == value);
 }
 
+Text ExpectedSubText(const Text& text, int32_t start, int32_t length) {
+    if (length < 0) length = 0;
+    size_t position = 0;
+    // Step forward while start is above 1; reaching the end gives "".
+    for (; start > 1; --start)
+        if (++position >= text.size()) return Text();
+    Text part;
+    for (; length > 0 && position < text.size(); --length)
+        part += text[position++];
+    return part;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,5 +66,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint64_t near : {bits, bits - 1, bits + 1, ~bits + 1})
             CheckText(static_cast<int64_t>(near));
     } while (!input.Empty());
+
+    FuzzInput parts(data, size);
+    auto start = static_cast<int32_t>(parts.Long());
+    auto length = static_cast<int32_t>(parts.Long());
+    std::string rest = parts.Rest();
+    text = TextFromBytes(rest.data(), rest.size());
+    Text part = SubText(text, start, length);
+    FUZZ_CHECK(part == ExpectedSubText(text, start, length));
+    // The panel reads a text one character at a time; "" reads as 0.
+    FUZZ_CHECK(FirstCharCode(part) == (part.empty() ? 0 : static_cast<uint8_t>(part[0])));
     return 0;
 }
