@@ -1,6 +1,6 @@
 // What the peer prints about a datagram and its other events, for people
 // and as JSON. How the message's bytes are escaped in both is the model of
-// tests/fuzz/fuzz_frame.cpp, over every byte value in its seeds.
+// tests/fuzz/fuzz_frame.cpp, whose seeds hold every kind of byte.
 #include "tools/peer/peer_report.h"
 
 #include <gtest/gtest.h>
