@@ -84,9 +84,8 @@ TEST(PeerProgram, ExitCodesAndFramesFromPeerToPeerAnsweredBrokenOnesNamed) {
     const std::string kListening = "{\"event\":\"listening\",\"address\":\"127.0.0.1\",\"port\":";
     ASSERT_EQ(listening.rfind(kListening, 0), 0u) << listening;
     int to = std::atoi(listening.c_str() + kListening.size());
-    Peer sender(
-        "--to 127.0.0.1 --to-port=" + std::to_string(to) +
-        " --send-hex \"68 65 6c 6c 6f 0d\" --count 2 --rate 50 --fresh-port --timeout 20000");
+    Peer sender("--to 127.0.0.1 --to-port=" + std::to_string(to) +
+                " --send-hex \"68 65 6c 6c 6f 0d\" --count 2 --rate 50 --fresh-port");
     std::string nonces[2];
     for (std::string& nonce : nonces) {
         std::string sent = sender.Line(),
