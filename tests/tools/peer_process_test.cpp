@@ -68,11 +68,11 @@ TEST(PeerProgram, ExitCodesAndFramesFromPeerToPeerAnsweredBrokenOnesNamed) {
     ASSERT_TRUE(SocketsStart());
     SocketHandle socket = OpenLoopbackUdp(); // the test's, on 127.0.0.1
     std::string port = std::to_string(SocketLocalPort(socket));
-    const std::tuple<std::string, int, std::string> kRefusals[] = {
+    const std::tuple<std::string, int, std::string> kExits[] = {
         {"--port 1 --help --bogus", 0, "Usage: q7700-peer"}, // help wins over the rest
         {"--bind 127.0.0.1 --port " + port + " --timeout 3000", 1, "port " + port + " is in use"},
         {"--port 70000 --timeout 3000", 2, "q7700-peer: --port needs"}};
-    for (const auto& [arguments, code, part] : kRefusals) {
+    for (const auto& [arguments, code, part] : kExits) {
         Peer peer(arguments);
         EXPECT_EQ(peer.Finish(), code) << arguments;
         EXPECT_NE(peer.output.find(part), std::string::npos) << peer.output;
@@ -109,11 +109,11 @@ TEST(PeerProgram, ExitCodesAndFramesFromPeerToPeerAnsweredBrokenOnesNamed) {
     for (const std::string& datagram : kOthers)
         ASSERT_EQ(SendBytes(socket, datagram, static_cast<uint16_t>(to)), int32_t(datagram.size()));
     EXPECT_EQ(listener.Finish(), 0);
-    const std::string kParts[] = {"\"frame\":true,\"nonce\":" + nonces[0],
-                                  "\"frame\":true,\"nonce\":" + nonces[1],
+    const std::string kParts[] = {"\"frame\":true,\"nonce\":" + nonces[0] + ",",
+                                  "\"frame\":true,\"nonce\":" + nonces[1] + ",",
                                   "\"text\":\"hello\\r\"",
                                   "\"event\":\"answered\"",
-                                  "\"frame\":false,\"nonce\":" + nonces[1],
+                                  "\"frame\":false,\"nonce\":" + nonces[1] + ",",
                                   "\"reserved\":false",
                                   "\"length\":65507",
                                   "\"event\":\"done\",\"received\":5"};
