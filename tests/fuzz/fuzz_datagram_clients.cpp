@@ -8,9 +8,9 @@
 // way for a new sender, and a datagram dropped whole when it does not fit.
 // A dropped datagram, also one dropped for want of memory, changes nothing.
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/connection.h"
 #include "net/network.h"
@@ -26,8 +26,9 @@ namespace {
 // sends from 127.0.0.(1 + n / 256), port 40000 + n % 256.
 constexpr int32_t kSenders = 600;
 
-// The model's client of a sender.
-struct Client {
+// What the model knows of a sender.
+struct Sender {
+    bool isClient = false;
     std::string unread; // in arrival order
     uint64_t lastActivity = 0;
 };
@@ -58,7 +59,9 @@ class Run {
         if (!client) return;
         Network()->lastEventClient = client; // as the poll does with a kept datagram
         if (makesWay >= 0) Forget(makesWay);
-        Client& kept = clients_[sender];
+        Sender& kept = senders_[static_cast<size_t>(sender)];
+        clients_ += !kept.isClient;
+        kept.isClient = true;
         kept.unread += datagram;
         kept.lastActivity = ++clock_;
         spared_ = sender;
@@ -85,26 +88,26 @@ class Run {
 
     // Every client against the model; records and index agree.
     void Compare() {
-        FUZZ_CHECK(server_->datagramClients.count == static_cast<int32_t>(clients_.size()));
+        FUZZ_CHECK(server_->datagramClients.count == static_cast<int32_t>(clients_));
         size_t listed = 0;
         for (void* p = ListFirst(&server_->clients); p; p = ListNext(p), ++listed) {
             auto* client = static_cast<ConnectionRecord*>(p);
             auto sender = static_cast<int32_t>((client->peerAddress >> 24) - 1) * 256 +
                           client->datagramPort - 40000;
-            auto known = clients_.find(sender);
             FUZZ_CHECK(client->kind == ConnectionDatagram && client->owner == server_ &&
-                       known != clients_.end() && Find(sender) == client);
-            FUZZ_CHECK(client->unreadCount == static_cast<int32_t>(known->second.unread.size()));
+                       sender >= 0 && sender < kSenders && Find(sender) == client);
+            const Sender& known = senders_[static_cast<size_t>(sender)];
+            FUZZ_CHECK(known.isClient && client->lastActivity == known.lastActivity);
+            FUZZ_CHECK(client->unreadCount == static_cast<int32_t>(known.unread.size()));
             FUZZ_CHECK((client->unreadBlock != nullptr) == (client->unreadCount > 0));
-            FUZZ_CHECK(client->lastActivity == known->second.lastActivity);
         }
-        FUZZ_CHECK(listed == clients_.size());
+        FUZZ_CHECK(listed == clients_);
     }
 
     // Reads everything out, closes every client and frees the store.
     void Finish() {
-        for (auto& [sender, client] : clients_)
-            while (!client.unread.empty())
+        for (int32_t sender = 0; sender < kSenders; ++sender)
+            while (!senders_[static_cast<size_t>(sender)].unread.empty())
                 ReadFrom(Find(sender), sender, 1000);
         while (auto* client = static_cast<ConnectionRecord*>(ListFirst(&server_->clients)))
             CloseConnection(client);
@@ -125,26 +128,27 @@ class Run {
     // runs for every datagram, so it goes without coverage feedback.
     __attribute__((no_sanitize("coverage"))) bool Predict(int32_t sender, size_t length,
                                                           int32_t* makesWay) {
-        auto known = clients_.find(sender);
-        size_t held = known == clients_.end() ? 0 : known->second.unread.size();
-        if (length == 0 || held + length > static_cast<size_t>(MaxUnreadBytes)) return false;
-        if (known != clients_.end() || clients_.size() < size_t{MaxDatagramClients}) return true;
-        for (const auto& [number, client] : clients_)
-            if (client.unread.empty() && number != spared_ &&
-                (*makesWay < 0 || client.lastActivity < clients_[*makesWay].lastActivity))
+        const Sender& known = senders_[static_cast<size_t>(sender)];
+        if (length == 0 || known.unread.size() + length > size_t{MaxUnreadBytes}) return false;
+        if (known.isClient || clients_ < size_t{MaxDatagramClients}) return true;
+        for (int32_t number = 0; number < kSenders; ++number) {
+            const Sender& client = senders_[static_cast<size_t>(number)];
+            if (client.isClient && client.unread.empty() && number != spared_ &&
+                (*makesWay < 0 || client.lastActivity < senders_[size_t(*makesWay)].lastActivity))
                 *makesWay = number;
+        }
         return *makesWay >= 0;
     }
 
     void Forget(int32_t sender) {
-        clients_.erase(sender);
+        senders_[static_cast<size_t>(sender)] = Sender{};
+        --clients_;
         if (spared_ == sender) spared_ = -1;
     }
 
     void ReadFrom(ConnectionRecord* client, int32_t sender, int32_t size) {
-        auto known = clients_.find(sender);
-        FUZZ_CHECK(known != clients_.end());
-        std::string& unread = known->second.unread;
+        FUZZ_CHECK(senders_[static_cast<size_t>(sender)].isClient);
+        std::string& unread = senders_[static_cast<size_t>(sender)].unread;
         // Exactly the size asked for, so that a write past it is caught.
         std::unique_ptr<char[]> buffer(size > 0 ? new char[static_cast<size_t>(size)] : nullptr);
         int32_t count = ReceiveData(client, buffer.get(), size);
@@ -155,9 +159,10 @@ class Run {
     }
 
     ServerRecord* server_;
-    std::map<int32_t, Client> clients_; // by sender
-    uint64_t clock_ = 0;                // datagrams kept so far
-    int32_t spared_ = -1;               // the last event's sender while its client exists
+    std::vector<Sender> senders_ = std::vector<Sender>(kSenders);
+    size_t clients_ = 0;  // senders with a client
+    uint64_t clock_ = 0;  // datagrams kept so far
+    int32_t spared_ = -1; // the last event's sender while its client exists
     uint32_t serial_ = 0;
 };
 
