@@ -22,78 +22,20 @@
 namespace {
 
 // Senders are numbered 0 to kSenders - 1: enough to go past the client
-// bound, few enough that the fuzzer meets the same sender again.
+// bound, few enough that the fuzzer meets the same sender again. Sender n
+// sends from 127.0.0.(1 + n / 256), port 40000 + n % 256.
 constexpr int32_t kSenders = 600;
 
-uint32_t AddressOf(int32_t sender) {
-    return 0x0100007Fu + (static_cast<uint32_t>(sender / 256) << 24); // 127.0.0.1, .2, .3
-}
-uint16_t PortOf(int32_t sender) {
-    return static_cast<uint16_t>(40000 + sender % 256);
-}
-int32_t SenderOf(const ConnectionRecord* client) {
-    return static_cast<int32_t>((client->peerAddress >> 24) - 1) * 256 +
-           static_cast<int32_t>(client->datagramPort - 40000);
-}
-
-struct SenderModel {
+// What the model knows of a sender.
+struct Sender {
     bool isClient = false;
     std::string unread; // in arrival order
     uint64_t lastActivity = 0;
 };
 
-struct Model {
-    std::vector<SenderModel> senders = std::vector<SenderModel>(kSenders);
-    size_t clients = 0;
-    uint64_t clock = 0;  // datagrams kept so far
-    int32_t spared = -1; // the last event's sender while its client exists
-
-    void Forget(int32_t sender) {
-        senders[static_cast<size_t>(sender)] = SenderModel{};
-        --clients;
-        if (spared == sender) spared = -1;
-    }
-};
-
-// What the model says a datagram does: kept or dropped, and which sender
-// makes way for it.
-struct Prediction {
-    bool keep = false;
-    int32_t makesWay = -1;
-};
-
-// The model is no code under test: its branches guide nothing, and it runs
-// for every datagram, so it goes without coverage feedback.
-__attribute__((no_sanitize("coverage"))) Prediction Predict(const Model& model, int32_t sender,
-                                                            size_t length) {
-    Prediction prediction;
-    if (length == 0) return prediction;
-    const SenderModel& known = model.senders[static_cast<size_t>(sender)];
-    if (known.isClient) {
-        prediction.keep = known.unread.size() + length <= MaxUnreadBytes;
-        return prediction;
-    }
-    if (length > MaxUnreadBytes) return prediction;
-    if (model.clients >= MaxDatagramClients) {
-        const SenderModel* oldest = nullptr;
-        for (int32_t number = 0; number < kSenders; ++number) {
-            const SenderModel& client = model.senders[static_cast<size_t>(number)];
-            if (!client.isClient || !client.unread.empty() || number == model.spared) continue;
-            if (!oldest || client.lastActivity < oldest->lastActivity) {
-                oldest = &client;
-                prediction.makesWay = number;
-            }
-        }
-        if (!oldest) return prediction;
-    }
-    prediction.keep = true;
-    return prediction;
-}
-
 class Run {
   public:
-    Run() {
-        server_ = static_cast<ServerRecord*>(ProgramHeapAllocate(sizeof(ServerRecord)));
+    Run() : server_(static_cast<ServerRecord*>(ProgramHeapAllocate(sizeof(ServerRecord)))) {
         FUZZ_CHECK(server_ != nullptr);
         server_->socketType = NetModeUdp;
         Network()->lastEventClient = nullptr;
@@ -106,71 +48,66 @@ class Run {
         for (size_t i = 0; i < length; ++i)
             datagram[i] = static_cast<char>(serial_ * 131 + i * 7);
         ++serial_;
-        Prediction prediction = Predict(model_, sender, length);
+        int32_t makesWay = -1;
+        bool keep = Predict(sender, length, &makesWay);
         PlatformHeapFailAfter(ProgramHeap(), failAfter);
         ConnectionRecord* client = KeepDatagram(server_, AddressOf(sender), PortOf(sender),
                                                 datagram.data(), static_cast<int32_t>(length));
         PlatformHeapFailAfter(ProgramHeap(), -1);
-        if (!client) {
-            // Dropped as the model says, or for want of memory.
-            FUZZ_CHECK(!prediction.keep || failAfter >= 0);
-            return;
-        }
-        FUZZ_CHECK(prediction.keep);
+        // Dropped as the model says, or for want of memory.
+        FUZZ_CHECK(client ? keep : !keep || failAfter >= 0);
+        if (!client) return;
         Network()->lastEventClient = client; // as the poll does with a kept datagram
-        if (prediction.makesWay >= 0) model_.Forget(prediction.makesWay);
-        SenderModel& kept = model_.senders[static_cast<size_t>(sender)];
-        if (!kept.isClient) ++model_.clients;
+        if (makesWay >= 0) Forget(makesWay);
+        Sender& kept = senders_[static_cast<size_t>(sender)];
+        clients_ += !kept.isClient;
         kept.isClient = true;
         kept.unread += datagram;
-        kept.lastActivity = ++model_.clock;
-        model_.spared = sender;
+        kept.lastActivity = ++clock_;
+        spared_ = sender;
         FUZZ_CHECK(client == Find(sender));
     }
 
     void Read(int32_t sender, int32_t size) {
-        ConnectionRecord* client = Find(sender);
-        if (client) ReadFrom(client, sender, size);
+        if (ConnectionRecord* client = Find(sender)) ReadFrom(client, sender, size);
     }
 
     // The worker's way: the client of the latest event, while it exists.
     void ReadLastEventClient(int32_t size) {
-        if (model_.spared < 0) return; // closed: the caller must not use it
-        FUZZ_CHECK(LastEventClient() == Find(model_.spared));
-        ReadFrom(LastEventClient(), model_.spared, size);
+        if (spared_ < 0) return; // closed: the caller must not use it
+        FUZZ_CHECK(LastEventClient() == Find(spared_));
+        ReadFrom(LastEventClient(), spared_, size);
     }
 
     void Close(int32_t sender) {
         ConnectionRecord* client = Find(sender);
         if (!client) return;
         CloseConnection(client);
-        model_.Forget(sender);
+        Forget(sender);
     }
 
     // Every client against the model; records and index agree.
     void Compare() {
-        FUZZ_CHECK(server_->datagramClients.count == static_cast<int32_t>(model_.clients));
-        FUZZ_CHECK(server_->datagramClients.count <= MaxDatagramClients);
+        FUZZ_CHECK(server_->datagramClients.count == static_cast<int32_t>(clients_));
         size_t listed = 0;
         for (void* p = ListFirst(&server_->clients); p; p = ListNext(p), ++listed) {
             auto* client = static_cast<ConnectionRecord*>(p);
-            FUZZ_CHECK(client->kind == ConnectionDatagram && client->owner == server_);
-            int32_t sender = SenderOf(client);
-            FUZZ_CHECK(sender >= 0 && sender < kSenders);
-            const SenderModel& known = model_.senders[static_cast<size_t>(sender)];
-            FUZZ_CHECK(known.isClient);
+            auto sender = static_cast<int32_t>((client->peerAddress >> 24) - 1) * 256 +
+                          client->datagramPort - 40000;
+            FUZZ_CHECK(client->kind == ConnectionDatagram && client->owner == server_ &&
+                       sender >= 0 && sender < kSenders && Find(sender) == client);
+            const Sender& known = senders_[static_cast<size_t>(sender)];
+            FUZZ_CHECK(known.isClient && client->lastActivity == known.lastActivity);
             FUZZ_CHECK(client->unreadCount == static_cast<int32_t>(known.unread.size()));
             FUZZ_CHECK((client->unreadBlock != nullptr) == (client->unreadCount > 0));
-            FUZZ_CHECK(client->lastActivity == known.lastActivity);
-            FUZZ_CHECK(Find(sender) == client);
         }
-        FUZZ_CHECK(listed == model_.clients);
+        FUZZ_CHECK(listed == clients_);
     }
 
     // Reads everything out, closes every client and frees the store.
     void Finish() {
         for (int32_t sender = 0; sender < kSenders; ++sender)
-            while (!model_.senders[static_cast<size_t>(sender)].unread.empty())
+            while (!senders_[static_cast<size_t>(sender)].unread.empty())
                 ReadFrom(Find(sender), sender, 1000);
         while (auto* client = static_cast<ConnectionRecord*>(ListFirst(&server_->clients)))
             CloseConnection(client);
@@ -180,24 +117,52 @@ class Run {
     }
 
   private:
+    static uint32_t AddressOf(int32_t sender) { return 0x0100007Fu + (sender / 256 << 24); }
+    static uint16_t PortOf(int32_t sender) { return static_cast<uint16_t>(40000 + sender % 256); }
     ConnectionRecord* Find(int32_t sender) {
         return FindDatagramClient(server_, AddressOf(sender), PortOf(sender));
     }
 
+    // Whether the model keeps a datagram, and which client makes way for it.
+    // The model is no code under test: its branches guide nothing, and it
+    // runs for every datagram, so it goes without coverage feedback.
+    __attribute__((no_sanitize("coverage"))) bool Predict(int32_t sender, size_t length,
+                                                          int32_t* makesWay) {
+        const Sender& known = senders_[static_cast<size_t>(sender)];
+        if (length == 0 || known.unread.size() + length > size_t{MaxUnreadBytes}) return false;
+        if (known.isClient || clients_ < size_t{MaxDatagramClients}) return true;
+        for (int32_t number = 0; number < kSenders; ++number) {
+            const Sender& client = senders_[static_cast<size_t>(number)];
+            if (client.isClient && client.unread.empty() && number != spared_ &&
+                (*makesWay < 0 || client.lastActivity < senders_[size_t(*makesWay)].lastActivity))
+                *makesWay = number;
+        }
+        return *makesWay >= 0;
+    }
+
+    void Forget(int32_t sender) {
+        senders_[static_cast<size_t>(sender)] = Sender{};
+        --clients_;
+        if (spared_ == sender) spared_ = -1;
+    }
+
     void ReadFrom(ConnectionRecord* client, int32_t sender, int32_t size) {
-        SenderModel& expected = model_.senders[static_cast<size_t>(sender)];
-        FUZZ_CHECK(expected.isClient);
+        FUZZ_CHECK(senders_[static_cast<size_t>(sender)].isClient);
+        std::string& unread = senders_[static_cast<size_t>(sender)].unread;
         // Exactly the size asked for, so that a write past it is caught.
         std::unique_ptr<char[]> buffer(size > 0 ? new char[static_cast<size_t>(size)] : nullptr);
         int32_t count = ReceiveData(client, buffer.get(), size);
-        auto want = std::min<size_t>(expected.unread.size(), static_cast<size_t>(size));
+        auto want = std::min<size_t>(unread.size(), static_cast<size_t>(size));
         FUZZ_CHECK(count >= 0 && static_cast<size_t>(count) == want);
-        FUZZ_CHECK(expected.unread.compare(0, want, buffer.get(), want) == 0);
-        expected.unread.erase(0, want);
+        FUZZ_CHECK(unread.compare(0, want, buffer.get(), want) == 0);
+        unread.erase(0, want);
     }
 
     ServerRecord* server_;
-    Model model_;
+    std::vector<Sender> senders_ = std::vector<Sender>(kSenders);
+    size_t clients_ = 0;  // senders with a client
+    uint64_t clock_ = 0;  // datagrams kept so far
+    int32_t spared_ = -1; // the last event's sender while its client exists
     uint32_t serial_ = 0;
 };
 
@@ -219,40 +184,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t liveBefore = PlatformHeapLiveBytes(ProgramHeap());
     FuzzInput input(data, size);
     Run run;
-    int64_t failAfter = -1; // armed by one operation for the next datagrams
+    int64_t failAfter = -1; // armed by one step for the datagrams of the next
     while (!input.Empty()) {
-        switch (input.Byte() % 6) {
-        case 0: {
-            int32_t sender = input.Word() % kSenders;
-            run.Receive(sender, input.Word() % (ServerDatagramSize + 1), failAfter);
-            failAfter = -1;
-            break;
+        int op = input.Byte() % 6;
+        if (op == 4) {
+            failAfter = input.Byte() % 4;
+            continue;
         }
-        case 1: {
-            int32_t sender = input.Word() % kSenders;
-            run.Read(sender, input.Word());
-            break;
-        }
-        case 2:
-            run.Close(input.Word() % kSenders);
-            break;
-        case 3: {
+        uint16_t word = input.Word();
+        int32_t sender = word % kSenders;
+        if (op == 0) run.Receive(sender, input.Word() % (ServerDatagramSize + 1), failAfter);
+        if (op == 1) run.Read(sender, input.Word());
+        if (op == 2) run.Close(sender);
+        if (op == 3) {
             // Many senders, one short datagram each: a new port per frame.
-            int32_t first = input.Word() % kSenders;
             int32_t count = input.Byte() + 1;
             size_t length = input.Byte() % 16;
             for (int32_t k = 0; k < count; ++k)
-                run.Receive((first + k) % kSenders, length, failAfter);
-            failAfter = -1;
-            break;
+                run.Receive((sender + k) % kSenders, length, failAfter);
         }
-        case 4:
-            failAfter = input.Byte() % 4;
-            break;
-        case 5:
-            run.ReadLastEventClient(input.Word() % 2048);
-            break;
-        }
+        if (op == 5) run.ReadLastEventClient(word % 2048);
+        if (op == 0 || op == 3) failAfter = -1;
         run.Compare();
     }
     run.Finish();

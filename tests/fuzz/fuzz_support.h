@@ -6,17 +6,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-
-[[noreturn]] inline void FuzzCheckFailed(const char* condition, const char* file, int line) {
-    std::fprintf(stderr, "%s:%d: fuzz check failed: %s\n", file, line, condition);
-    std::abort();
-}
 
 // Unlike assert, also checked in optimised builds.
 #define FUZZ_CHECK(condition)                                                                      \
-    ((condition) ? static_cast<void>(0) : FuzzCheckFailed(#condition, __FILE__, __LINE__))
+    ((condition) ? static_cast<void>(0)                                                            \
+                 : (std::fprintf(stderr, "%s:%d: fuzz check failed: %s\n", __FILE__, __LINE__,     \
+                                 #condition),                                                      \
+                    std::abort()))
 
 // Reads the input from the front; past its end every number reads as 0.
 class FuzzInput {
