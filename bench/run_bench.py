@@ -1,6 +1,6 @@
 """Benchmarks of the program under Wine in the two-host test bed.
 
-run_bench.py --program EXE --shipped EXE --driver EXE --minimal EXE --reference EXE
+run_bench.py --program EXE --shipped EXE --started EXE --driver EXE --minimal EXE --reference EXE
              --pause-bench EXE
              --prefix WINEPREFIX --work DIR --json FILE [--loader WINE] [--quick]
              [--only=send|long|unbroken|startup]
@@ -566,8 +566,8 @@ def wine_version():
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("program", "shipped", "driver", "minimal", "reference", "pause-bench", "prefix",
-                 "work", "json"):
+    for name in ("program", "shipped", "started", "driver", "minimal", "reference", "pause-bench",
+                 "prefix", "work", "json"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--loader", default="/usr/lib/wine/wine")
     parser.add_argument("--quick", action="store_true", help="a tenth of every count and time")

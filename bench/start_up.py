@@ -81,7 +81,7 @@ class StartUp:
         runs = self.bench.scaled(10, 3)
         times = {"program": [], "minimal": [], "peer": []}
         for run in range(runs + 1):
-            for name, exe in (("program", self.args.shipped), ("minimal", self.args.minimal)):
+            for name, exe in (("program", self.args.started), ("minimal", self.args.minimal)):
                 process, shown = self.launch_wine(exe)
                 self.stop_and_settle(process)
                 if run:
