@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock_win.h"
 #include "runtime/pause.h"
 #include "runtime/program_heap.h"
 #include "runtime/threads.h"
@@ -28,13 +29,6 @@
 namespace {
 
 constexpr ObjectNumber kBox = 11;
-
-double NowMs() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The box's messages, timed in front of its procedure: its paints, and the
 // rest, which while appends stream are the append's own messages.

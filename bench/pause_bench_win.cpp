@@ -7,16 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/bench_clock_win.h"
 #include "runtime/pause.h"
 
 namespace {
-
-double NowMs() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 template <typename Pause> void Measure(const char* name, int calls, Pause pause) {
     std::vector<double> times;

@@ -89,7 +89,9 @@ class StartUp:
                 self.stop_and_settle(process)
                 if run:
                     times[name].append(shown.settled)
-        for run in range(runs + 1 if peer.problem is None else 0):
+        for run in range(runs + 1):
+            if peer.problem is not None:
+                break
             process, shown = peer.launch(self.watch)
             self.stop_and_settle(process)
             if run and shown.settled is not None:

@@ -6,7 +6,7 @@
 // timing_marks_win.cpp); every other build links timing_marks_off.cpp, where
 // a mark is an empty call. The bench build keeps the marks in a block of
 // shared memory named kTimingMarksName followed by the process id in
-// decimal, which the bench probe opens beside the running program. No file,
+// decimal, which the automation driver opens beside the running program. No file,
 // no setting: the program itself never reads them.
 
 // The name of the shared block, before the process id.
