@@ -7,8 +7,8 @@ run_bench.py --program EXE --shipped EXE --started EXE --driver EXE --minimal EX
 
 Prints one table, each figure beside its goal, and writes the same as JSON.
 The program runs at 192.168.0.2 in a namespace of its own, the device side
-(bench/device.py) at 192.168.0.10; the automation driver of the end-to-end
-tests (tests/e2e/driver) watches and presses the program's controls from
+(bench/device.py) at 192.168.0.10; the automation driver
+(tools/driver) watches and presses the program's controls from
 beside it. Memory and CPU time are
 read from Linux: under Wine each Windows process is one Linux process.
 Start-up, memory and idle CPU are set beside those of the tool an operator

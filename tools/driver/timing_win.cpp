@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/timing_marks.h"
-#include "tests/e2e/driver/driver.h"
+#include "tools/driver/driver_win.h"
 
 namespace {
 

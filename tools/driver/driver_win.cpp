@@ -68,7 +68,7 @@
 #include <vector>
 
 #include "runtime/cp1251.h"
-#include "tests/e2e/driver/driver.h"
+#include "tools/driver/driver_win.h"
 
 HWND gMain;
 
