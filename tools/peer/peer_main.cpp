@@ -112,7 +112,7 @@ void Answer(Peer& peer, const ReceivedDatagram& datagram) {
         Print(AnsweredReport(host, port, frame, options.json));
 }
 
-void ReceiveOne(Peer& peer) {
+void ReceiveAndReport(Peer& peer) {
     ReceivedDatagram datagram{};
     int32_t length = SocketReceiveFrom(peer.listener, peer.buffer.data(), kReceiveBuffer,
                                        &datagram.address, &datagram.port);
@@ -192,7 +192,7 @@ int Run(Peer& peer) {
         Clock::time_point until = moreToSend ? std::min(nextSend, deadline) : deadline;
         int32_t waitMs = MillisecondsUntil(until, now);
         if (listening) {
-            if (SocketWaitReadable(peer.listener, waitMs) == 1) ReceiveOne(peer);
+            if (SocketWaitReadable(peer.listener, waitMs) == 1) ReceiveAndReport(peer);
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
         }
