@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,18 @@ inline std::u16string Native(HWND window) {
     int copied = GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
     return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()),
                           static_cast<size_t>(copied));
+}
+
+// A window's outer rectangle on the screen.
+inline RECT Outer(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// Whether run appears in codes, in order and together.
+inline bool Contains(const std::vector<int32_t>& codes, const std::vector<int32_t>& run) {
+    return std::search(codes.begin(), codes.end(), run.begin(), run.end()) != codes.end();
 }
 
 // What one wait returned, with the delivered fields read right after it.

@@ -245,26 +245,3 @@ TEST_F(EventTest, MessagesGiveTheirNumberAQueuedEventOrADirectEvent) {
     SendMessageW(window, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(Codes(Drain()), (std::vector<int32_t>{EVENT_CLOSE_WINDOW}));
 }
-
-TEST_F(EventTest, ClickOfAControlIsAGadgetEventAndClosingAWindowRemovesItsEventsOnly) {
-    HWND button = Control(window, 21, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON);
-    Drain();
-    PostMessageW(button, BM_CLICK, 0, 0);
-    std::vector<Delivered> seen;
-    ASSERT_TRUE(WaitForGadgetEvent(&seen));
-    EXPECT_EQ(seen.size(), 1u); // from the wait that dispatched the click itself
-    EXPECT_TRUE(EventGadgetNumber() == 21 && EventWindowNumber() == number);
-    EXPECT_EQ(EventType(), BN_CLICKED);
-    ASSERT_NE(WindowOpen(5, 300, 20, 100, 80, "other", 0, nullptr), 0);
-    Drain();
-    EventPost(EVENT_GADGET, 3, number, 0);
-    EventPost(EVENT_GADGET, 3, 5, 0);
-    EventPost(EVENT_SIZE_WINDOW, 0, number, 0);
-    EventPost(EVENT_SIZE_WINDOW, 0, 5, 0);
-    WindowClose(number);
-    std::vector<Delivered> rest = Drain();
-    EXPECT_TRUE(Codes(rest, number).empty());
-    std::vector<int32_t> other = Codes(rest, 5);
-    other.resize(2);
-    EXPECT_EQ(other, (std::vector<int32_t>{EVENT_GADGET, EVENT_SIZE_WINDOW}));
-}
