@@ -224,6 +224,7 @@ TEST_F(EditorTest, AppendShowsWhatReplacingTheJoinedTextShowsForEveryBreakAndByt
         EXPECT_EQ(Native(box), Native(reference));
         EXPECT_EQ(Lines(box), Lines(reference));
     }
+    EXPECT_NE(GadgetGetText(11).find(high), Text::npos); // every byte 0x80-0xFF as it came
 }
 
 TEST_F(EditorTest, AppendGoesToTheEndAndIntoViewWhereverTheOperatorLooksAndHiddenStaysHidden) {

@@ -55,8 +55,10 @@ using WindowTest = UiTest;
 
 } // namespace
 
-TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
+// Each row's flags are also opened as a window with a client area of 200 x 100.
+TEST_F(WindowTest, LibraryBitsAreTakenOutOfTheFlagsAndTheWindowHasTheShapeAndClientSizeAsked) {
     const DWORD tool = WS_EX_TOOLWINDOW, caption = WS_CAPTION;
+    const DWORD zoomable = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE;
     // Flags; style, extended style; screen-centred, parent-centred, no gadget list, invisible.
     const std::tuple<uint32_t, DWORD, DWORD, std::string> cases[] = {
         {0, caption, 0, "----"},
@@ -68,7 +70,9 @@ TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
         {0x4, caption, tool, "----"},
         {0x1000000F | WS_SYSMENU, caption | WS_SYSMENU, tool, "SPNI"},
         {0x4 | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_MINIMIZE | WS_MAXIMIZE,
-         caption | WS_SYSMENU, tool, "----"}};
+         caption | WS_SYSMENU, tool, "----"},
+        {zoomable, zoomable, 0, "----"}};
+    ObjectNumber number = 0;
     for (const auto& [flags, style, exStyle, bits] : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << flags);
         WindowStyles s = TranslateWindowFlags(flags);
@@ -76,36 +80,15 @@ TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
         EXPECT_EQ(std::string({s.screenCentred ? 'S' : '-', s.parentCentred ? 'P' : '-',
                                s.noGadgetList ? 'N' : '-', s.invisible ? 'I' : '-'}),
                   bits);
-    }
-}
-
-TEST_F(WindowTest, OpenedWindowHasTheClientSizeAskedAndTheShapeItsFlagsGive) {
-    HWND program =
-        Handle(WindowOpen(0, 0, 0, 300, 250, "Virtual Q7700-Ethernet demo", 0xCA0001, nullptr));
-    RECT outer = Outer(program);
-    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
-    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
-    EXPECT_TRUE(WindowHandle(0) == program && WindowNumberOf(program) == 0);
-    const LONG_PTR box = WS_MINIMIZEBOX, shown = WS_CAPTION | WS_VISIBLE, tool = WS_EX_TOOLWINDOW;
-    // Flags; style among caption, frame, boxes, visible; tool, topmost; maximized.
-    const std::tuple<uint32_t, LONG_PTR, LONG_PTR, bool> cases[] = {
-        {0xCA0001, shown | WS_SYSMENU | box, 0, false},
-        {0x4 | WS_SYSMENU | box | WS_MAXIMIZEBOX, shown | WS_SYSMENU, tool, false},
-        {WINDOW_INVISIBLE, WS_CAPTION, 0, false},
-        {WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE,
-         shown | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE, 0, true}};
-    const LONG_PTR styles = shown | WS_SYSMENU | WS_THICKFRAME | box | WS_MAXIMIZEBOX | WS_MAXIMIZE;
-    ObjectNumber number = 0;
-    for (const auto& [flags, style, exStyle, zoomed] : cases) {
-        ++number;
-        SCOPED_TRACE(testing::Message() << std::hex << flags);
-        HWND window = Handle(WindowOpen(number, 0, 0, 120, 60, "flags", flags, nullptr));
-        EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & styles, style);
+        HWND window = Handle(WindowOpen(++number, 0, 0, 200, 100, "flags", flags, nullptr));
+        EXPECT_TRUE(WindowHandle(number) == window && WindowNumberOf(window) == number);
+        const LONG_PTR shown = s.invisible ? 0 : WS_VISIBLE, zoomed = style & WS_MAXIMIZE;
+        EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & (style | WS_VISIBLE), style | shown);
         EXPECT_EQ(GetWindowLongPtrW(window, GWL_EXSTYLE) & (tool | WS_EX_TOPMOST), exStyle);
         EXPECT_EQ(FindWindowRecord(number)->sizeState, zoomed ? 1 : 0);
         RECT client;
         GetClientRect(window, &client);
-        EXPECT_TRUE(zoomed || (client.right == 120 && client.bottom == 60));
+        EXPECT_TRUE(zoomed || (client.right == 200 && client.bottom == 100));
     }
 }
 
@@ -113,6 +96,7 @@ TEST_F(WindowTest, PlacedOnTheScreenOnAParentOrOnTheActiveWindow) {
     int screenWidth = GetSystemMetrics(SM_CXSCREEN); // wider than it: cut to it, at 0
     RECT wide = Outer(Handle(WindowOpen(0, 0, 0, screenWidth + 500, 100, "wide", 0x1, nullptr)));
     EXPECT_TRUE(wide.left == 0 && wide.right == screenWidth);
+    EXPECT_EQ(wide.top, (GetSystemMetrics(SM_CYSCREEN) - (wide.bottom - wide.top)) / 2);
     RECT chosen = Outer(Handle(WindowOpen(1, WINDOW_IGNORE, 40, 100, 50, "default", 0, nullptr)));
     EXPECT_TRUE(chosen.left >= 0 && chosen.top >= 0); // the system's choice
     HWND parent = Handle(WindowOpen(2, 100, 120, 400, 300, "parent", 0, nullptr));
@@ -203,10 +187,8 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndMessagesAboutAGadgetGoT
     EXPECT_EQ(gListCalls, 1);
     // The owner window of a control is its numbered ancestor, else its
     // topmost one.
-    HWND child = Control(window, 12);
-    EXPECT_TRUE(FindOwnerWindow(child) == window && FindOwnerWindow(Control(child, 13)) == window);
-    EXPECT_TRUE(FindOwnerWindow(window) == window && FindOwnerWindow(nullptr) == nullptr);
-    HWND plain = RawWindow();
+    HWND child = Control(window, 12), plain = RawWindow();
+    EXPECT_TRUE(FindOwnerWindow(Control(child, 13)) == window && !FindOwnerWindow(nullptr));
     EXPECT_TRUE(FindOwnerWindow(Control(plain, 3)) == plain && WindowNumberOf(plain) == -1);
     // The test programs ask for no visual styles (no manifest), so none apply.
     uint32_t version = ThemedControlsProbe();
