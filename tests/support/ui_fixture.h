@@ -23,9 +23,9 @@
 
 // A visible top-level window whose procedure is not the library's; the caller
 // destroys it.
-inline HWND PlainWindow(HWND parent = nullptr, DWORD exStyle = 0, int x = 500) {
+inline HWND PlainWindow(DWORD exStyle = 0, int x = 500) {
     return CreateWindowExW(exStyle, L"Static", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 300,
-                           250, 150, parent, nullptr, nullptr, nullptr);
+                           250, 150, nullptr, nullptr, nullptr, nullptr);
 }
 
 // A window's text as the system holds it.
@@ -78,7 +78,10 @@ class UiTest : public ::testing::Test {
     }
 
     static HWND Handle(intptr_t opened) { return reinterpret_cast<HWND>(opened); }
-    HWND RawWindow(HWND parent = nullptr) { return raw_.emplace_back(PlainWindow(parent)); }
+    // A plain window of the test's, destroyed after it.
+    HWND RawWindow(DWORD exStyle = 0, int x = 500) {
+        return raw_.emplace_back(PlainWindow(exStyle, x));
+    }
     // A child control of parent with its identifier.
     static HWND Control(HWND parent, int id, const wchar_t* className = L"BUTTON",
                         DWORD style = WS_TABSTOP) {

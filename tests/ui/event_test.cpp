@@ -36,15 +36,6 @@ class EventTest : public UiTest {
             codes.push_back(code);
         return codes;
     }
-    // Waits through EventWait for a gadget event, noting what came on the way.
-    static bool WaitForGadgetEvent(std::vector<Delivered>* seen) {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
-            Delivered next = Wait(10);
-            if (next.code) seen->push_back(next);
-            if (next.code == EVENT_GADGET) return true;
-        }
-        return false;
-    }
     const ObjectNumber number = 2;
     HWND window = nullptr;
 };
@@ -165,8 +156,12 @@ TEST_F(EventTest, EventPostedFromAnotherThreadReachesTheMainThreadsQueue) {
         },
         0);
     ASSERT_NE(worker, 0);
-    std::vector<Delivered> seen;
-    ASSERT_TRUE(WaitForGadgetEvent(&seen));
+    std::vector<Delivered> seen; // what the waits return until the gadget event
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+        if (Delivered next = Wait(10); next.code) seen.push_back(next);
+        if (!seen.empty() && seen.back().code == EVENT_GADGET) break;
+    }
+    ASSERT_TRUE(!seen.empty() && seen.back().code == EVENT_GADGET);
     EXPECT_TRUE(EventGadgetNumber() == 7 && EventWindowNumber() == 0 && EventType() == 3);
     EXPECT_EQ(EventData(), &marker);
     ASSERT_EQ(WaitForThread(worker, 5000), 1);

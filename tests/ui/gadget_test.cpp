@@ -121,7 +121,6 @@ TEST_F(GadgetTest, CommandsHideDisableSetAndFreeAndIgnoreNumbersWithoutAGadget) 
         EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
         EXPECT_EQ(GadgetFree(number), 1);
         EXPECT_TRUE(!IsWindow(control) && !Record(number) && GadgetFree(number) == 0);
-        EXPECT_TRUE(GadgetGetText(number).empty());
     }
     EXPECT_NE(GadgetCreateText(1, 10, 10, 80, 20, "again"), 0);
     EXPECT_EQ(GadgetFree(-1), 0); // every gadget, but not the window
@@ -186,9 +185,6 @@ TEST_F(GadgetTest, EachWindowIsAGadgetListAndEachThreadHasItsOwnCurrentOne) {
         return control ? GetParent(control) : nullptr;
     };
     HWND a = OpenWindow(0);
-    EXPECT_EQ(GetWindowLongPtrW(a, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetListProc));
-    GadgetListSave* save = GadgetListSaveOf(a);
-    EXPECT_TRUE(save && GetPropW(a, GadgetListPropertyName().get()) == save);
     HWND b = OpenWindow(1);
     EXPECT_EQ(parentOfNew(1), b);
     EXPECT_EQ(GadgetListUse(a), b);
@@ -257,19 +253,14 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     finish(worker);
     EXPECT_EQ(read, "from the worker \xCF\xF0\xE8");
     EXPECT_EQ(Native(field), u"from the worker \u041F\u0440\u0438");
-    // Appends are carried over one by one and join exactly; calls on a
-    // gadget that is gone do nothing.
+    // Appends are carried over one by one and join exactly. (A number with
+    // no gadget is looked up before the thread matters: the commands test.)
     GadgetCreateEditor(11, 10, 40, 300, 100, EDITOR_READ_ONLY);
-    GadgetCreateText(12, 10, 150, 80, 20, "gone");
-    GadgetFree(12);
     Text expected;
     worker = std::thread([&] {
         for (int i = 0; i < 50; ++i)
             GadgetAppendText(11, "payload " + std::to_string(i) + ";");
         GadgetAppendText(1, " and more"); // a kind without its own append
-        GadgetSetText(12, "y");
-        GadgetAppendText(12, "z");
-        read = GadgetGetText(12);
         done = true;
     });
     for (int i = 0; i < 50; ++i)
@@ -277,7 +268,6 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
     finish(worker);
     EXPECT_EQ(GadgetGetText(11), expected);
     EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
-    EXPECT_EQ(read, "");
     // A carried request that this process did not make (another process
     // could send one, with an address of its own) is ignored.
     Text stray = "stray";
@@ -318,15 +308,14 @@ TEST_F(GadgetTest, FieldsTellOfTheFocusBeforeTheyHandleItAndKeepALengthLimitOfAt
     // A field's length limit, as the control holds it, is at least 1; its
     // other attributes mean nothing and leave the limit as it is.
     GadgetRecord* record = Record(2);
+    const int32_t max = STRING_MAX_LENGTH;
     // The attribute set and its value; the limit after it.
-    const std::tuple<int32_t, int32_t, intptr_t> limits[] = {{STRING_MAX_LENGTH, 0, 1},
-                                                             {STRING_MAX_LENGTH, -5, 1},
-                                                             {STRING_MAX_LENGTH, 3, 3},
-                                                             {2, 50, 3}};
+    const std::tuple<int32_t, int32_t, intptr_t> limits[] = {
+        {max, 0, 1}, {max, -5, 1}, {max, 3, 3}, {2, 50, 3}};
     for (const auto& [attribute, value, limit] : limits) {
         SCOPED_TRACE(value);
         record->kind->setAttribute(record, attribute, value);
-        EXPECT_EQ(record->kind->getAttribute(record, STRING_MAX_LENGTH), limit);
+        EXPECT_EQ(record->kind->getAttribute(record, max), limit);
     }
     EXPECT_EQ(record->kind->getAttribute(record, 2), 0);
 }

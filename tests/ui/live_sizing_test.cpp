@@ -75,9 +75,9 @@ TEST(SizingPoint, EdgesMoveWithTheirOffsetsWithinTheTrackingLimits) {
 
 TEST_F(LiveSizingTest, DraggingAnEdgeOrTheKeysResizeLiveWithinTheLimitsWhileTheWaitDeliversEvents) {
     EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_MOVE, 0).handled); // only a size command
-    SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0);    // outline dragging:
-    EXPECT_FALSE(
-        LiveSizing(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0).handled); // the system's
+    // With outline dragging the system's own sizing loop runs.
+    SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0);
+    EXPECT_FALSE(LiveSizing(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0).handled);
     SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
     const std::vector<LONG> before = Sides(window);
     PostMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOPLEFT, 0);
