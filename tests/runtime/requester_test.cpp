@@ -73,27 +73,17 @@ Seen ShowAndWatch(const Text& title, const Text& text, std::vector<HWND> watched
     return seen;
 }
 
-class RequesterTest : public ::testing::Test {
+class RequesterTest : public UiTest {
   protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(ProgramHeapCreate());
-        ThreadsInit();
+        UiTest::SetUpTestSuite();
         RequesterInit();
     }
-    void TearDown() override {
-        for (HWND window : windows_)
-            DestroyWindow(window);
-    }
-    HWND Window(bool topmost, int x) {
-        return windows_.emplace_back(PlainWindow(nullptr, topmost ? WS_EX_TOPMOST : 0, x));
-    }
+    HWND Window(bool topmost, int x) { return RawWindow(topmost ? WS_EX_TOPMOST : 0, x); }
     static bool Foreground(HWND window) {
         SetForegroundWindow(window);
         return WaitUntil([&] { return GetForegroundWindow() == window; });
     }
-
-  private:
-    std::vector<HWND> windows_;
 };
 
 } // namespace
@@ -154,7 +144,7 @@ TEST_F(RequesterTest, TwoThreadsShowingMessagesAtOnceEachRestoreTheirOwnWindows)
     std::atomic<HWND> theirs{nullptr};
     std::atomic<bool> theirsRestored{false};
     std::thread other([&] {
-        HWND window = PlainWindow(nullptr, WS_EX_TOPMOST, 500);
+        HWND window = PlainWindow(WS_EX_TOPMOST, 500);
         theirs = window;
         EXPECT_EQ(ShowMessage("other", "from the other thread", 0), IDOK);
         theirsRestored = IsWindowEnabled(window) && IsTopmost(window);

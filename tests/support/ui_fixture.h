@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,9 @@
 
 // A visible top-level window whose procedure is not the library's; the caller
 // destroys it.
-inline HWND PlainWindow(HWND parent = nullptr, DWORD exStyle = 0, int x = 500) {
+inline HWND PlainWindow(DWORD exStyle = 0, int x = 500) {
     return CreateWindowExW(exStyle, L"Static", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 300,
-                           250, 150, parent, nullptr, nullptr, nullptr);
+                           250, 150, nullptr, nullptr, nullptr, nullptr);
 }
 
 // A window's text as the system holds it.
@@ -33,6 +34,18 @@ inline std::u16string Native(HWND window) {
     int copied = GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
     return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()),
                           static_cast<size_t>(copied));
+}
+
+// A window's outer rectangle on the screen.
+inline RECT Outer(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// Whether run appears in codes, in order and together.
+inline bool Contains(const std::vector<int32_t>& codes, const std::vector<int32_t>& run) {
+    return std::search(codes.begin(), codes.end(), run.begin(), run.end()) != codes.end();
 }
 
 // What one wait returned, with the delivered fields read right after it.
@@ -65,7 +78,10 @@ class UiTest : public ::testing::Test {
     }
 
     static HWND Handle(intptr_t opened) { return reinterpret_cast<HWND>(opened); }
-    HWND RawWindow(HWND parent = nullptr) { return raw_.emplace_back(PlainWindow(parent)); }
+    // A plain window of the test's, destroyed after it.
+    HWND RawWindow(DWORD exStyle = 0, int x = 500) {
+        return raw_.emplace_back(PlainWindow(exStyle, x));
+    }
     // A child control of parent with its identifier.
     static HWND Control(HWND parent, int id, const wchar_t* className = L"BUTTON",
                         DWORD style = WS_TABSTOP) {

@@ -70,17 +70,10 @@ class EditorTest : public GadgetsTest {
 
 } // namespace
 
-TEST_F(EditorTest, EditorIsARichTextBoxWithThePlainFrameThatGivesBackItsMemoryWhenDestroyed) {
+// Its class, styles and sunken edge are in the gadget test's table of kinds.
+TEST_F(EditorTest, EditorAsksForChangeNoticesKnowsItsBorderStateAndGivesBackItsMemory) {
     HWND box = CreateBox();
     EXPECT_NE(SendMessageW(box, EM_GETEVENTMASK, 0, 0) & ENM_CHANGE, 0);
-    EXPECT_EQ(record_->previousProcedure, EditorProc); // GadgetProc, EditorProc, the control
-    ASSERT_EQ(ThemedControls(), 0) << "the test bed runs without visual styles";
-    EXPECT_NE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
-    SetWindowPos(box, nullptr, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    auto* insets = static_cast<FrameInsets*>(GetPropW(box, kClientRectProperty));
-    ASSERT_NE(insets, nullptr);
-    EXPECT_TRUE(!insets->left && !insets->top && !insets->right && !insets->bottom);
     EXPECT_EQ(ThemedBorderState(box), 6); // read-only, else disabled (4) or normal (1)
     GadgetDisable(11, 1);
     EXPECT_EQ(ThemedBorderState(box), 4);
@@ -97,35 +90,11 @@ TEST_F(EditorTest, EditorIsARichTextBoxWithThePlainFrameThatGivesBackItsMemoryWh
     EXPECT_EQ(PlatformHeapLiveBytes(ProgramHeap()), before);
 }
 
-// Texts, typing and appends also go far past the platform's default limit.
-TEST_F(EditorTest, ReadOnlyEditorRefusesTheUserButTakesTextsFromTheProgramOfAnyLength) {
-    HWND box = CreateBox();
-    GadgetSetText(11, "received");
-    SendMessageW(box, EM_SETSEL, 8, 8);
-    for (WPARAM typed : {WPARAM{'z'}, WPARAM{VK_BACK}})
-        SendMessageW(box, WM_CHAR, typed, 1);
-    GadgetSetText(11, GadgetGetText(11) + " and set");
-    EXPECT_EQ(GadgetGetText(11), "received and set");
+TEST_F(EditorTest, ReadOnlyAndWordWrapAttributesAndTheFrontColourOfTheEditor) {
+    HWND box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
     EXPECT_EQ(Attribute(EDITOR_READ_ONLY), 1);
     SetAttribute(EDITOR_READ_ONLY, 0);
     EXPECT_EQ(Attribute(EDITOR_READ_ONLY), 0);
-    SendMessageW(box, EM_SETSEL, 0, 0);
-    SendMessageW(box, WM_CHAR, 'a', 1);
-    EXPECT_EQ(GadgetGetText(11), "areceived and set");
-    EXPECT_EQ(SendMessageW(box, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFF); // the default is 32767
-    Text text;
-    for (int i = 0; text.size() < 70000; ++i)
-        text += "line " + std::to_string(i) + "\r\n";
-    GadgetSetText(11, text);
-    EXPECT_TRUE(GadgetGetText(11) == text);
-    SendMessageW(box, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
-    SendMessageW(box, WM_CHAR, 'y', 1);
-    GadgetAppendText(11, " past 64 KB");
-    EXPECT_TRUE(GadgetGetText(11) == text + "y past 64 KB");
-}
-
-TEST_F(EditorTest, WordWrapAndTheFrontColourOfTheEditor) {
-    HWND box = CreateBox(EDITOR_WORD_WRAP);
     GadgetSetText(11, Text(40, 'w') + " " + Text(40, 'w') + " " + Text(40, 'w'));
     EXPECT_TRUE(Attribute(EDITOR_WORD_WRAP) == 1 && Lines(box) > 1);
     SetAttribute(EDITOR_WORD_WRAP, 0);
@@ -213,14 +182,17 @@ TEST_F(EditorTest, LinesAreAddedRemovedSetAndClearedWithTheirBreaks) {
     EXPECT_EQ(record_->kind->getItemText(record_, 2), "after");
 }
 
+// Texts, typing and appends go far past the platform's default limit (32767).
 TEST_F(EditorTest, AppendIsOneInsertionThatNeverReadsTheTextAndSetReplacesItWhole) {
-    HWND box = CreateBox();
+    HWND box = CreateBox(0);
     GadgetSetText(11, Text(100000, 'x'));
+    SendMessageW(box, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+    SendMessageW(box, WM_CHAR, 'y', 1);
     Spy(box);
     GadgetAppendText(11, "tail");
     GadgetAppendText(11, ""); // nothing to add: the box is not touched at all
     EXPECT_TRUE(gSpy.insertions == 1 && gSpy.wholeTexts == 0 && gSpy.reads == 0);
-    EXPECT_TRUE(GadgetGetText(11) == Text(100000, 'x') + "tail");
+    EXPECT_TRUE(GadgetGetText(11) == Text(100000, 'x') + "ytail");
     GadgetSetText(11, "other");
     EXPECT_EQ(gSpy.wholeTexts, 1);
     EXPECT_EQ(GadgetGetText(11), "other");

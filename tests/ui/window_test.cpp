@@ -22,19 +22,11 @@ bool ClassExists(ObjectNumber number) {
     std::wstring name = L"WindowClass_" + std::to_wstring(static_cast<long long>(number));
     return GetClassInfoW(ProgramInstance(), name.c_str(), &info) != FALSE;
 }
-RECT Outer(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
 // Whether window is centred on reference, stopping at 0.
 bool CentredOn(HWND reference, HWND window) {
     RECT a = Outer(reference), w = Outer(window);
     return w.left == std::max(0L, a.left + ((a.right - a.left) - (w.right - w.left)) / 2) &&
            w.top == std::max(0L, a.top + ((a.bottom - a.top) - (w.bottom - w.top)) / 2);
-}
-bool Contains(const std::vector<int32_t>& codes, const std::vector<int32_t>& run) {
-    return std::search(codes.begin(), codes.end(), run.begin(), run.end()) != codes.end();
 }
 
 // Wine keeps no keyboard-cue state of its own, so a procedure in front of the
@@ -63,8 +55,10 @@ using WindowTest = UiTest;
 
 } // namespace
 
-TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
+// Each row's flags are also opened as a window with a client area of 200 x 100.
+TEST_F(WindowTest, LibraryBitsAreTakenOutOfTheFlagsAndTheWindowHasTheShapeAndClientSizeAsked) {
     const DWORD tool = WS_EX_TOOLWINDOW, caption = WS_CAPTION;
+    const DWORD zoomable = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE;
     // Flags; style, extended style; screen-centred, parent-centred, no gadget list, invisible.
     const std::tuple<uint32_t, DWORD, DWORD, std::string> cases[] = {
         {0, caption, 0, "----"},
@@ -76,7 +70,9 @@ TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
         {0x4, caption, tool, "----"},
         {0x1000000F | WS_SYSMENU, caption | WS_SYSMENU, tool, "SPNI"},
         {0x4 | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_MINIMIZE | WS_MAXIMIZE,
-         caption | WS_SYSMENU, tool, "----"}};
+         caption | WS_SYSMENU, tool, "----"},
+        {zoomable, zoomable, 0, "----"}};
+    ObjectNumber number = 0;
     for (const auto& [flags, style, exStyle, bits] : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << flags);
         WindowStyles s = TranslateWindowFlags(flags);
@@ -84,38 +80,15 @@ TEST(WindowFlags, LibraryBitsAreTakenOutAndDecideCaptionToolAndPlacement) {
         EXPECT_EQ(std::string({s.screenCentred ? 'S' : '-', s.parentCentred ? 'P' : '-',
                                s.noGadgetList ? 'N' : '-', s.invisible ? 'I' : '-'}),
                   bits);
-    }
-}
-
-TEST_F(WindowTest, OpenedWindowHasTheClientSizeAskedAndTheShapeItsFlagsGive) {
-    HWND program =
-        Handle(WindowOpen(0, 0, 0, 300, 250, "Virtual Q7700-Ethernet demo", 0xCA0001, nullptr));
-    RECT outer = Outer(program);
-    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
-    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
-    EXPECT_TRUE(WindowHandle(0) == program && WindowNumberOf(program) == 0);
-    EXPECT_EQ(GetPropW(program, L"KX_WindowID"), reinterpret_cast<HANDLE>(1));
-    EXPECT_EQ(Native(program), u"Virtual Q7700-Ethernet demo");
-    const LONG_PTR box = WS_MINIMIZEBOX, shown = WS_CAPTION | WS_VISIBLE, tool = WS_EX_TOOLWINDOW;
-    // Flags; style among caption, frame, boxes, visible; tool, topmost; maximized.
-    const std::tuple<uint32_t, LONG_PTR, LONG_PTR, bool> cases[] = {
-        {0xCA0001, shown | WS_SYSMENU | box, 0, false},
-        {0x4 | WS_SYSMENU | box | WS_MAXIMIZEBOX, shown | WS_SYSMENU, tool, false},
-        {WINDOW_INVISIBLE, WS_CAPTION, 0, false},
-        {WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE,
-         shown | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MAXIMIZE, 0, true}};
-    const LONG_PTR styles = shown | WS_SYSMENU | WS_THICKFRAME | box | WS_MAXIMIZEBOX | WS_MAXIMIZE;
-    ObjectNumber number = 0;
-    for (const auto& [flags, style, exStyle, zoomed] : cases) {
-        ++number;
-        SCOPED_TRACE(testing::Message() << std::hex << flags);
-        HWND window = Handle(WindowOpen(number, 0, 0, 120, 60, "flags", flags, nullptr));
-        EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & styles, style);
+        HWND window = Handle(WindowOpen(++number, 0, 0, 200, 100, "flags", flags, nullptr));
+        EXPECT_TRUE(WindowHandle(number) == window && WindowNumberOf(window) == number);
+        const LONG_PTR shown = s.invisible ? 0 : WS_VISIBLE, zoomed = style & WS_MAXIMIZE;
+        EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & (style | WS_VISIBLE), style | shown);
         EXPECT_EQ(GetWindowLongPtrW(window, GWL_EXSTYLE) & (tool | WS_EX_TOPMOST), exStyle);
         EXPECT_EQ(FindWindowRecord(number)->sizeState, zoomed ? 1 : 0);
         RECT client;
         GetClientRect(window, &client);
-        EXPECT_TRUE(zoomed || (client.right == 120 && client.bottom == 60));
+        EXPECT_TRUE(zoomed || (client.right == 200 && client.bottom == 100));
     }
 }
 
@@ -123,6 +96,7 @@ TEST_F(WindowTest, PlacedOnTheScreenOnAParentOrOnTheActiveWindow) {
     int screenWidth = GetSystemMetrics(SM_CXSCREEN); // wider than it: cut to it, at 0
     RECT wide = Outer(Handle(WindowOpen(0, 0, 0, screenWidth + 500, 100, "wide", 0x1, nullptr)));
     EXPECT_TRUE(wide.left == 0 && wide.right == screenWidth);
+    EXPECT_EQ(wide.top, (GetSystemMetrics(SM_CYSCREEN) - (wide.bottom - wide.top)) / 2);
     RECT chosen = Outer(Handle(WindowOpen(1, WINDOW_IGNORE, 40, 100, 50, "default", 0, nullptr)));
     EXPECT_TRUE(chosen.left >= 0 && chosen.top >= 0); // the system's choice
     HWND parent = Handle(WindowOpen(2, 100, 120, 400, 300, "parent", 0, nullptr));
@@ -141,14 +115,15 @@ TEST_F(WindowTest, EachWindowHasAClassOfItsOwnAndCommandsTakeOnlyNumbersOfOpenWi
     HWND first = Handle(WindowOpen(7, 10, 10, 100, 80, "seven", 0, nullptr));
     WNDCLASSW info;
     ASSERT_TRUE(GetClassInfoW(ProgramInstance(), L"WindowClass_7", &info));
-    EXPECT_EQ(info.lpfnWndProc, WindowClassProc);
     EXPECT_EQ(info.style, static_cast<UINT>(CS_DBLCLKS)); // double clicks become events
     // Reopening a number closes the old window first.
     HWND second = Handle(WindowOpen(7, 0, 0, 100, 50, "\xCF\xEE\xF0\xF2:", 0, nullptr));
     EXPECT_TRUE(!IsWindow(first) && WindowHandle(7) == second && ClassExists(7));
     EXPECT_EQ(Native(second), u"Порт:"); // the Windows-1251 title as the same characters
+    EventPost(EVENT_GADGET, 3, 7, 0);    // closing takes the window's queued events with it
     EXPECT_EQ(WindowClose(7), 0);
     EXPECT_TRUE(!IsWindow(second) && !ClassExists(7) && !WindowHandle(7));
+    EXPECT_TRUE(Codes(Drain(), 7).empty());
     // A dynamic number is its record's address, and names the class.
     intptr_t number = WindowOpen(DynamicNumber, 0, 0, 100, 50, "dynamic", 0, nullptr);
     HWND dynamic = WindowHandle(number);
@@ -179,7 +154,6 @@ TEST_F(WindowTest, EachWindowHasAClassOfItsOwnAndCommandsTakeOnlyNumbersOfOpenWi
     HWND c = WindowHandle(WindowOpen(DynamicNumber, 0, 0, 100, 50, "c", 0, nullptr));
     WindowsEnd();
     EXPECT_TRUE(!IsWindow(a) && !IsWindow(b) && !IsWindow(c) && !ClassExists(4));
-    EXPECT_EQ(WindowClose(-1), 0); // with none open
     EXPECT_NE(WindowOpen(0, 0, 0, 100, 50, "again", 0, nullptr), 0);
 }
 
@@ -212,16 +186,13 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndMessagesAboutAGadgetGoT
     EXPECT_EQ(gListCalls, 1);
     // The owner window of a control is its numbered ancestor, else its
     // topmost one.
-    HWND child = Control(window, 12);
-    EXPECT_TRUE(FindOwnerWindow(child) == window && FindOwnerWindow(Control(child, 13)) == window);
-    EXPECT_TRUE(FindOwnerWindow(window) == window && FindOwnerWindow(nullptr) == nullptr);
-    HWND plain = RawWindow();
+    HWND child = Control(window, 12), plain = RawWindow();
+    EXPECT_TRUE(FindOwnerWindow(Control(child, 13)) == window && !FindOwnerWindow(nullptr));
     EXPECT_TRUE(FindOwnerWindow(Control(plain, 3)) == plain && WindowNumberOf(plain) == -1);
     // The test programs ask for no visual styles (no manifest), so none apply.
     uint32_t version = ThemedControlsProbe();
     EXPECT_TRUE(version != 0 && ThemedControlsProbe() == version && ThemeLibrary());
     EXPECT_EQ(ThemedControls(), 0);
-    // Messages about a gadget go to the gadget library.
     SetLastError(1234);
     SendMessageW(window, WM_NULL, 0, 0);
     EXPECT_EQ(GetLastError(), 0u); // the class procedure clears it
@@ -231,18 +202,18 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndMessagesAboutAGadgetGoT
     SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
     Drain();
     gForwards = 0;
-    gAnswer = Handled(1234);
-    EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(control)), 1234);
-    NMHDR header{control, 14, static_cast<UINT>(NM_CLICK)};
-    EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 14, reinterpret_cast<LPARAM>(&header)), 1234);
-    EXPECT_TRUE(gForwards == 2 && gForwardedControl == control);
-    // A command the kind handles makes no gadget event; one it leaves does.
-    const WPARAM click = MAKEWPARAM(14, BN_CLICKED);
+    gAnswer = Handled(0);
+    // Messages about a gadget go to the gadget library (colour requests and
+    // notices: the gadget suites' colour and editor change tests). A command
+    // the kind handles makes no gadget event; one it leaves does.
+    const WPARAM click = MAKEWPARAM(14, BN_DBLCLK); // a notice code other than 0
     PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
     EXPECT_EQ(EventWait(0), WM_COMMAND);
     gAnswer = NotHandled;
     PostMessageW(window, WM_COMMAND, click, reinterpret_cast<LPARAM>(control));
-    EXPECT_TRUE(EventWait(0) == EVENT_GADGET && EventGadgetNumber() == 14 && gForwards == 4);
+    EXPECT_TRUE(EventWait(0) == EVENT_GADGET && EventGadgetNumber() == 14 && gForwards == 2);
+    EXPECT_TRUE(EventWindowNumber() == 0 && EventType() == BN_DBLCLK &&
+                gForwardedControl == control);
     // No gadget: a mark that differs from the identifier, no control, no library.
     SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(15));
     EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
@@ -250,28 +221,24 @@ TEST_F(WindowTest, NewWindowIsTheGadgetListUnlessAskedAndMessagesAboutAGadgetGoT
     SetPropW(control, L"KX_ID", reinterpret_cast<HANDLE>(14));
     SetGadgetHooks(nullptr);
     EXPECT_FALSE(ForwardToGadget(control, window, WM_CTLCOLORSTATIC, 0, 0).handled);
-    EXPECT_EQ(gForwards, 4);
+    EXPECT_EQ(gForwards, 2);
 }
 
 TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
-    ASSERT_NE(WindowOpen(4, 10, 10, 150, 90, "events", 0, nullptr), 0);
-    EXPECT_GT(EventQueueLength(), 0); // queued during the show
-    std::vector<Delivered> seen = Drain();
-    std::vector<int32_t> shown = Codes(seen, 4);
-    for (const Delivered& d : seen) // a move event carries the window's number as its gadget
-        EXPECT_TRUE(d.code != EVENT_MOVE_WINDOW || d.gadget == 4);
-    for (int32_t code : {EVENT_ACTIVATE, EVENT_SIZE_WINDOW, EVENT_MOVE_WINDOW})
-        EXPECT_TRUE(Contains(shown, {code})) << code;
     HWND window = Handle(WindowOpen(
         1, 40, 40, 220, 140, "sizable",
         WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, nullptr));
-    Drain();
+    EXPECT_GT(EventQueueLength(), 0); // queued during the show
+    std::vector<Delivered> seen = Drain();
+    for (const Delivered& d : seen) // a move event carries the window's number as its gadget
+        EXPECT_TRUE(d.code != EVENT_MOVE_WINDOW || d.gadget == 1);
+    for (int32_t code : {EVENT_ACTIVATE, EVENT_SIZE_WINDOW, EVENT_MOVE_WINDOW})
+        EXPECT_TRUE(Contains(Codes(seen, 1), {code})) << code;
     // Shown as; the run of events it gives; the size state after it.
     const std::tuple<int, std::vector<int32_t>, int32_t> steps[] = {
         {SW_MINIMIZE, {EVENT_MINIMIZE}, 1},
         {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0},
-        {SW_MAXIMIZE, {EVENT_MAXIMIZE, EVENT_SIZE_WINDOW}, 1},
-        {SW_RESTORE, {EVENT_RESTORE, EVENT_SIZE_WINDOW}, 0}};
+        {SW_MAXIMIZE, {EVENT_MAXIMIZE, EVENT_SIZE_WINDOW}, 1}};
     for (const auto& [show, run, sizeState] : steps) {
         SCOPED_TRACE(show);
         ShowWindow(window, show);
@@ -284,9 +251,6 @@ TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
         EXPECT_TRUE(Contains(codes, run)) << testing::PrintToString(codes);
         EXPECT_EQ(FindWindowRecord(1)->sizeState, sizeState);
     }
-    SetWindowPos(window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER); // a plain resize
-    std::vector<int32_t> codes = Codes(Drain(), 1);
-    EXPECT_TRUE(Contains(codes, {EVENT_SIZE_WINDOW}) && !Contains(codes, {EVENT_RESTORE}));
     RemovePropW(window, L"KX_WindowID"); // a window without its number makes no events
     EXPECT_EQ(SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10)), 1);
     EXPECT_EQ(SendMessageW(window, WM_MOVE, 0, 0), 0);
@@ -299,10 +263,6 @@ TEST_F(WindowTest, ShowingAndSizingGiveTheirEventsInOrder) {
 TEST_F(WindowTest, TabMovesTheFocusAndShowsTheCuesWhichDeactivationHidesAgain) {
     HWND window = Handle(WindowOpen(0, 20, 20, 300, 100, "tabs", 0, nullptr));
     HWND first = Control(window, 1), second = Control(window, 2);
-    ASSERT_TRUE(Activated(window));
-    EXPECT_EQ(ActiveShortcutTable(window), FindWindowRecord(0)->shortcutTable);
-    EXPECT_TRUE(!ActiveShortcutTable(nullptr) && !ActiveShortcutTable(RawWindow()));
-    SetActiveWindow(window);
     ASSERT_TRUE(Activated(window));
     SetFocus(first);
     Drain();
@@ -322,8 +282,6 @@ TEST_F(WindowTest, TabMovesTheFocusAndShowsTheCuesWhichDeactivationHidesAgain) {
     EXPECT_EQ(GetFocus(), first);
     keys[VK_SHIFT] = 0;
     SetKeyboardState(keys);
-    SetFocus(second);
-    Drain();
     gCueState = 0; // cues shown
     gCueUpdates.clear();
     ASSERT_TRUE(Activated(Handle(WindowOpen(1, 340, 20, 200, 100, "second", 0, nullptr))));
@@ -331,7 +289,7 @@ TEST_F(WindowTest, TabMovesTheFocusAndShowsTheCuesWhichDeactivationHidesAgain) {
     EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_DEACTIVATE}));
     SetActiveWindow(window); // the default handling would focus the window itself
     ASSERT_TRUE(Activated(window));
-    EXPECT_EQ(GetFocus(), second);
+    EXPECT_EQ(GetFocus(), first);
     EXPECT_TRUE(Contains(Codes(Drain(), 0), {EVENT_ACTIVATE}));
     ASSERT_NE(LoadLibraryW(L"RICHED20.DLL"), nullptr);
     HWND rich = Control(window, 3, L"RichEdit20W", WS_TABSTOP | ES_MULTILINE);
@@ -366,11 +324,4 @@ TEST_F(WindowTest, FocusWalksTheShownAndEnabledTabStopsInOrderAndWraps) {
         (step[1] ? FocusNextControl : FocusPreviousControl)();
         EXPECT_EQ(GetFocus(), at[step[2]]);
     }
-    ShowWindow(at[2], SW_SHOW); // shown and enabled again, they take part again
-    EnableWindow(at[3], TRUE);
-    SetFocus(at[1]);
-    FocusNextControl();
-    EXPECT_EQ(GetFocus(), at[2]);
-    FocusNextControl();
-    EXPECT_EQ(GetFocus(), at[3]);
 }

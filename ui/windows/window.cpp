@@ -59,8 +59,12 @@ struct Placement {
 
 Placement PlaceWindow(const WindowStyles& styles, int32_t x, int32_t y, int32_t width,
                       int32_t height, HWND parent) {
+    // A top-level window that is neither a pop-up nor a child gets a caption
+    // from the system whatever its style says; its outer size must allow for it.
+    DWORD style = styles.style;
+    if (!(style & (WS_POPUP | WS_CHILD))) style |= WS_CAPTION;
     RECT outer{0, 0, width, height};
-    AdjustWindowRectEx(&outer, styles.style, FALSE, styles.exStyle);
+    AdjustWindowRectEx(&outer, style, FALSE, styles.exStyle);
     Placement place{x, y, outer.right - outer.left, outer.bottom - outer.top};
     if ((x == WINDOW_IGNORE || y == WINDOW_IGNORE) && !styles.screenCentred &&
         !styles.parentCentred)
