@@ -398,9 +398,15 @@ class Session:
 
     def start(self):
         """Presses Start and waits for the worker's server."""
-        self.click(5)
-        self.wait_state(8, True, True)
+        self.click(START)
+        self.wait_state(SEND, True, True)
         self.wait_listening()
+
+    def stop(self):
+        """Presses Stop and waits for the idle panel and the worker's end."""
+        self.click(STOP)
+        self.wait_state(START, True, True)
+        self.wait_released()
 
     def wait_state(self, control, visible, enabled, timeout=10):
         self.driver.wait_until(lambda: self.driver.state(control) == (visible, enabled), timeout,
@@ -410,6 +416,11 @@ class Session:
         self.driver.wait_until(lambda: self.driver.text(control) == expected, timeout,
                                "control %d to read %r (reads %r)" % (
                                    control, expected, self.driver.text(control)))
+
+    def wait_raw_text(self, control, expected, timeout=10):
+        """As wait_text, for the control's Windows-1251 bytes."""
+        self.driver.wait_until(lambda: self.driver.raw_text(control) == expected, timeout,
+                               "control %d to read %r" % (control, expected))
 
     def message_box(self, timeout=10000):
         title, text, owned, main_enabled = self.driver.ok("msgbox", timeout)
@@ -588,9 +599,18 @@ class BedTestCase(unittest.TestCase):
         cls.addClassCleanup(cls.bed.down)
         cls.bed.up()
 
-    def open_session(self, **kwargs):
-        """Starts the program with a driver for this test; ended after it."""
+    def open_session(self, start=False, **kwargs):
+        """Starts the program with a driver for this test, and with start its
+        worker too; ended after the test."""
         self.session = Session(self.bed, **kwargs)
         self.driver = self.session.driver
         self.addCleanup(self.session.end)
+        if start:
+            self.session.start()
         return self.session
+
+    def start_peer(self, *args):
+        """The virtual device listening with these options; stopped after the test."""
+        peer = Peer(self.bed, *args)
+        self.addCleanup(peer.stop)
+        return peer

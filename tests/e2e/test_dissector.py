@@ -40,8 +40,7 @@ class Dissector(testbed.BedTestCase):
     bed_tag = "dissector"
 
     def test_program_frame_and_device_datagrams_are_read_as_sent(self):
-        self.open_session()
-        self.session.start()
+        self.open_session(start=True)
         path = os.path.join(testbed.PATHS["work"], "dissector.pcapng")
         capture = testbed.Capture(self.bed, path)
         self.addCleanup(capture.stop)
@@ -68,9 +67,8 @@ class Dissector(testbed.BedTestCase):
                     self.assertEqual(shown["q7700.text"], ["ABC"])
 
         shown = records[-1]
-        frame = bytes.fromhex(shown["udp.payload"][0])
-        self.assertEqual(frame[5:], MESSAGE.encode("cp1251") + b"\n\r")
-        self.assertEqual(header(shown), tuple(frame[:5]))
+        # The frame's own bytes are test_frames' case; here, their reading.
+        self.assertEqual(header(shown), tuple(bytes.fromhex(shown["udp.payload"][0])[:5]))
         self.assertEqual(shown["q7700.text"], [MESSAGE])
         self.assertEqual(shown["q7700.terminator"], ["10", "13"])
         self.assertEqual(shown["q7700.well_formed"], ["1"])

@@ -18,7 +18,7 @@ import time
 import shown_text
 import testbed
 import traffic
-from testbed import BOX, START, STOP, MemoryWatch, Traffic
+from testbed import BOX, MemoryWatch, Traffic
 
 SECONDS = 5  # of the flood
 BOX_ALLOWANCE = 1024  # bytes of memory per byte in the box
@@ -29,8 +29,7 @@ class Flood(testbed.BedTestCase):
     bed_tag = "flood"
 
     def setUp(self):
-        self.open_session()
-        self.session.start()
+        self.open_session(start=True)
 
     def box_after(self, what):
         """The box once it holds something, after the panel has answered."""
@@ -77,14 +76,14 @@ class Flood(testbed.BedTestCase):
         peaks, before = [], None
         for run in range(2):
             if run:
-                self.session.start()  # a new worker clears the box
-                self.assertEqual(self.driver.raw_text(BOX), b"")
+                # A new worker clears the box (a case of test_receive); the
+                # second run's check fails on any fragment of the first.
+                self.session.start()
             plan = traffic.Plan(seed=202 + run, sizes=2000, body=8)
             memory = MemoryWatch(self.session.program.pid)
             summary = Traffic(self.bed, plan, 100, seconds=3).finish()
             box = self.box_after("the datagrams")
-            self.session.click(STOP)
-            self.session.wait_released()
+            self.session.stop()
             memory.stop()
             before = memory.first if before is None else before
             match = self.check_box(box, plan, summary, memory.peak, before)

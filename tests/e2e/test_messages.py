@@ -47,12 +47,10 @@ class Messages(testbed.BedTestCase):
         self.assertEqual(box[2:], (owned, not owned))
 
     def test_port_taken_between_two_runs_busy_message_then_a_run_that_receives(self):
-        self.open_session()
-        self.session.start()
+        self.open_session(start=True)
         testbed.device_send(self.bed, "--send", "first")
         self.session.wait_text(BOX, "first")
-        self.session.click(STOP)
-        self.session.wait_released()
+        self.session.stop()
         # Another program on the operator host takes the port.
         holder = self.bed.operator_popen([testbed.PATHS["peer"], "--json", "--port", "2048"],
                                          stdout=subprocess.PIPE)
@@ -66,15 +64,13 @@ class Messages(testbed.BedTestCase):
         self.assertEqual(self.driver.text(BOX), "")  # every new worker clears the box first
         holder.kill()
         holder.wait()
-        self.session.click(STOP)
-        self.session.wait_state(START, True, True)
+        self.session.stop()
         self.session.start()
         testbed.device_send(self.bed, "--send", "second")
         self.session.wait_text(BOX, "second")
 
     def test_unresolvable_peer_gives_one_error_per_send_and_nothing_on_the_wire(self):
-        peer = testbed.Peer(self.bed, "--port", 2048)
-        self.addCleanup(peer.stop)
+        peer = self.start_peer("--port", 2048)
         self.open_session()
         self.driver.set_text(FIELD_IP, "no such host!")
         self.session.start()
@@ -131,9 +127,8 @@ class Messages(testbed.BedTestCase):
     def test_sends_while_the_device_host_vanishes_return_and_stop_works(self):
         # The device host comes back for the tests after this one.
         self.addCleanup(lambda: self.bed.device_present() or self.bed.add_device())
-        self.open_session()
-        self.session.start()
-        peer = testbed.Peer(self.bed, "--port", 2048)
+        self.open_session(start=True)
+        peer = self.start_peer("--port", 2048)
         self.driver.set_text(FIELD_MESSAGE, "before")
         self.session.click(SEND)
         self.assertIsNotNone(peer.next(timeout=10), "no frame reached the device")

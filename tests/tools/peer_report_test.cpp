@@ -1,6 +1,7 @@
 // What the peer prints about a datagram and its other events, for people
-// and as JSON. How the message's bytes are escaped in both is the model of
-// tests/fuzz/fuzz_frame.cpp, whose seeds hold every kind of byte.
+// and as JSON. How the message's bytes are escaped in both, and that the
+// JSON report is one line, is the model of tests/fuzz/fuzz_frame.cpp, whose
+// seeds hold every kind of byte.
 #include "tools/peer/peer_report.h"
 
 #include <gtest/gtest.h>
@@ -28,24 +29,20 @@ TEST(PeerReport, DatagramReportsNameWhatTheCheckFound) {
          "true},\"payload_zero\":false,\"text\":\"Привет\\n\\r\",\"shown\":\"Привет\\n\\r\","
          "\"hex\":\"cff0e8e2e5f20a0d\"}\n"},
         // A frame of nonce 7 and the message "abc" with faults.
-        {"\x11\x03\x01\x07\x10"
-         "abc",
-         7,
+        {"\x11\x03\x01\x07\x10"s + "abc", 7,
          "NOT well-formed (byte 0 is 0x11, not 0x10; byte 2 is 0x01, not 0; nonce 7 repeats "
          "this sender's previous one)\n",
          "\"marker\":false,\"length_byte\":true,\"reserved\":false,\"flag\":true,"
          "\"nonce_fresh\":false}"},
-        {"\x10\x09\x00\x07\x00"
-         "abc"s,
-         -1, "(byte 1 is 9, the message has 3 bytes; byte 4 is 0x00, nonce 7 needs 0x10)\n",
+        {"\x10\x09\x00\x07\x00"s + "abc", -1,
+         "(byte 1 is 9, the message has 3 bytes; byte 4 is 0x00, nonce 7 needs 0x10)\n",
          "\"marker\":true,\"length_byte\":false,\"reserved\":true,\"flag\":false,"
          "\"nonce_fresh\":true}"},
         {"ab", -1, "NOT well-formed (only 2 bytes, a frame has at least 5)\n",
          "\"header\":\"6162\",\"frame\":false,\"nonce\":-1,\"checks\":{\"length_ok\":false"},
         {"", -1, "header (none)\n", "\"header\":\"\",\"frame\":false,\"nonce\":-1"},
-        {"\x10\x03\x00\x01\x10"
-         "A\0B"s,
-         -1, "nonce 1; the message holds a zero byte\n", "\"payload_zero\":true"},
+        {"\x10\x03\x00\x01\x10"s + "A\0B"s, -1, "nonce 1; the message holds a zero byte\n",
+         "\"payload_zero\":true"},
         {"\x10\xCB\x00\x07\x10"s + std::string(203, 'z'), -1, "zzz\" ... (75 more)\n    hex:  7A",
          "\"length\":208"}};
     for (const ReportCase& c : kCases) {
@@ -55,7 +52,6 @@ TEST(PeerReport, DatagramReportsNameWhatTheCheckFound) {
         std::string people = DatagramReport(datagram, false), json = DatagramReport(datagram, true);
         EXPECT_NE(people.find(c.people), std::string::npos) << people;
         EXPECT_NE(json.find(c.json), std::string::npos) << json;
-        EXPECT_EQ(json.find('\n'), json.size() - 1) << json; // one line
     }
 }
 
