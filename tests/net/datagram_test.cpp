@@ -47,35 +47,27 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     ASSERT_EQ(SocketReceiveFrom(sender_, buffer, sizeof buffer, nullptr, &from), 4);
     EXPECT_EQ(std::string(buffer, 4), "pong");
     EXPECT_EQ(from, port_);
-    CloseConnection(other);
-    CloseServer(0); // with the unread bytes of its clients
-    EXPECT_EQ(LiveBytes(), openServerBytes_);
+    CloseConnection(other); // the fixture's stop closes the server with the unread bytes
 }
 
 // The program reads 1000 bytes per event while datagrams of up to 2048
 // arrive: without a bound the difference piled up until the heap gave out.
-// Here the reader takes 1024 per event, each time the rest of one datagram
-// before the next. A datagram that would take the unread bytes past the
-// bound is dropped whole, with no event; the bound may be filled exactly.
+// Such a sender's datagram that would take its unread bytes past the bound
+// is dropped, with no event; read out, the sender is served again. (The
+// bound filled exactly and the bytes kept in order: the datagram-client
+// fuzz model, whose seeds catch a bound one byte short or missing.)
 TEST_F(DatagramServerTest, SenderThatOutrunsItsReaderIsHeldToTheBound) {
-    std::string unread; // the bytes kept for the sender and not yet read, in order
-    char buffer[1024];
-    for (size_t i = 0; i < 100; ++i) {
-        std::string datagram = Pattern(2048, i);
-        if (SendAndPoll(datagram) == NetEventNone) continue;
-        unread += datagram;
-        ASSERT_EQ(ReceiveData(LastEventClient(), buffer, 1024), 1024);
-        EXPECT_EQ(std::string(buffer, 1024), unread.substr(0, 1024));
-        unread.erase(0, 1024);
+    char buffer[1000];
+    int32_t kept = 0;
+    while (kept < 100 && SendAndPoll(Pattern(2048, kept)) == NetEventData) {
+        ASSERT_EQ(ReceiveData(LastEventClient(), buffer, sizeof buffer), 1000);
+        ++kept;
     }
-    ASSERT_LE(unread.size(), size_t{MaxUnreadBytes});
-    EXPECT_GT(unread.size() + 2048, size_t{MaxUnreadBytes}); // it did reach the bound
+    // Each kept datagram leaves 1048 bytes more unread.
+    EXPECT_EQ(kept, (MaxUnreadBytes - 2048) / 1048 + 1);
     EXPECT_LT(LiveBytes(), openServerBytes_ + MaxUnreadBytes + 16 * 1024);
-    std::string rest = Pattern(MaxUnreadBytes - unread.size(), 7);
-    ASSERT_EQ(SendAndPoll(rest), NetEventData);
-    EXPECT_EQ(SendAndPoll("1"), NetEventNone); // one byte too many
-    EXPECT_EQ(ReadAll(LastEventClient()), unread + rest);
-    EXPECT_EQ(SendAndPoll("2"), NetEventData); // read out, the sender is served again
+    EXPECT_EQ(ReadAll(LastEventClient()).size(), 1048u * kept);
+    EXPECT_EQ(SendAndPoll("x"), NetEventData);
 }
 
 // At the bound of clients, none of them holding bytes, a newcomer whose

@@ -49,8 +49,7 @@ TEST_F(DatagramServerTest, EventsComeByNumberThenFromDynamicServersAndClosesGoBy
     ASSERT_NE(socket, 0);
     EXPECT_EQ(Server(5)->socket, socket);
     intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(dynamic, 0);
-    EXPECT_EQ(reinterpret_cast<intptr_t>(Server(dynamic)), dynamic);
+    ASSERT_NE(dynamic, 0); // its record's address: Server(dynamic) below
     ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
     for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) { // the opposite order
         ASSERT_EQ(SendBytes(sender_, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
