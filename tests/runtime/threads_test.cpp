@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <vector>
 
 #include "runtime/platform.h"
 #include "runtime/program_heap.h"
