@@ -21,7 +21,7 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     // An empty datagram, or one longer than the buffer's 2048 bytes, raises
     // no event and leaves nothing, not even its first 2048 bytes, in the
     // client or in the socket, where it would hold up the next one. (One of
-    // 2048 bytes arrives whole: the bound test sends that size.)
+    // 2048 bytes arrives whole: the bound test counts the bytes of many.)
     for (size_t size : {0, 2049, 65507})
         EXPECT_EQ(SendAndPoll(Pattern(size)), NetEventNone) << size;
     ConnectionRecord* other = OpenConnection("127.0.0.1", port_ + 65536, NetModeUdp);

@@ -18,7 +18,7 @@ using ServerRegistry = NetworkTest;
 TEST_F(ServerRegistry, StartWithoutHeapOrSocketsReportsZeroAndStopClosesEveryServer) {
     StopNetwork();
     FailEachAllocation(
-        ProgramHeap(), [] {}, [] { return StartNetwork() == 1; },
+        ProgramHeap(), NoPreparation, [] { return StartNetwork() == 1; },
         [&](int) {
             EXPECT_EQ(OpenServer(0, 0, NetModeUdp), 0);
             EXPECT_EQ(PollServerEvents(), NetEventNone);

@@ -123,9 +123,7 @@ TEST_F(ObjectRegistryTest, RecordThatCannotBeMadeLeavesTheRegistryAsItWas) {
         SCOPED_TRACE(number);
         auto obtain = [&] { return ObtainObject(gRegistry, number) != nullptr; };
         auto unchanged = [&](int) { EXPECT_EQ(Scan(), before); };
-        EXPECT_GE(FailEachAllocation(
-                      ProgramHeap(), [] {}, obtain, unchanged),
-                  1);
+        EXPECT_GE(FailEachAllocation(ProgramHeap(), NoPreparation, obtain, unchanged), 1);
     }
     EXPECT_TRUE(gClosed.empty()); // a record never made has nothing to close
     // A registry that cannot be made takes nothing: the network library's
