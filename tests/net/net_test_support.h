@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -81,17 +79,6 @@ inline std::string ReadAll(ConnectionRecord* client) {
 
 inline ServerRecord* Server(ObjectNumber number) {
     return static_cast<ServerRecord*>(FindObject(Network()->servers, number));
-}
-
-// Open descriptors of this process on Linux, where a socket left open
-// shows; 0 elsewhere.
-inline int OpenDescriptors() {
-#ifdef __linux__
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                          std::filesystem::directory_iterator()));
-#else
-    return 0;
-#endif
 }
 
 // A started network library on a fresh program heap; at the end everything
