@@ -33,12 +33,12 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     EXPECT_EQ(ReadAll(first), "onetwo"); // joined, in arrival order
     EXPECT_EQ(PollServerEvents(), NetEventNone);
     EXPECT_EQ(LastEventClient(), second); // a poll with nothing leaves it
-    // Calls without a connection or with bad lengths change nothing.
+    // Calls without a connection change nothing. (Reads of no bytes: the
+    // datagram-client fuzz model; negative sends: the sockets layer refuses
+    // them too, SocketLayer.RefusalsSayWhy.)
     char buffer[16];
-    EXPECT_EQ(ReceiveData(second, buffer, 0), 0);
     EXPECT_EQ(ReceiveData(nullptr, buffer, 8), 0);
     EXPECT_EQ(SendData(nullptr, "x", 1), -1);
-    EXPECT_EQ(SendData(first, "x", -1), -1);
     CloseConnection(nullptr);
     // A reply leaves from the server's port.
     ASSERT_EQ(SendData(first, "pong", 4), 4);
