@@ -15,12 +15,15 @@ namespace {
 TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     EXPECT_EQ(LastEventClient(), nullptr);
     ASSERT_EQ(SendAndPoll("one"), NetEventData);
-    ConnectionRecord* first = LastEventClient();
-    EXPECT_EQ(first->peerAddress, Loopback());
-    EXPECT_EQ(first->datagramPort, SocketLocalPort(sender_));
-    EXPECT_EQ(first->owner, Server(0));
+    ConnectionRecord* first = LastEventClient(); // its address: the reply below
     ASSERT_EQ(SendAndPoll("two"), NetEventData);
     EXPECT_EQ(LastEventClient(), first);
+    // An empty datagram, or one longer than the buffer's 2048 bytes, raises
+    // no event and leaves nothing, not even its first 2048 bytes, in the
+    // client or in the socket, where it would hold up the next one. (One of
+    // 2048 bytes arrives whole: the bound test counts the bytes of many.)
+    for (size_t size : {0, 2049, 65507})
+        EXPECT_EQ(SendAndPoll(Pattern(size)), NetEventNone) << size;
     ConnectionRecord* other = OpenConnection("127.0.0.1", port_ + 65536, NetModeUdp);
     EXPECT_LE(SocketLocalPort(other->sendSocket), 0); // 0, or (Windows) no name yet
     ASSERT_EQ(SendData(other, "three", 5), 5);
@@ -30,12 +33,12 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     EXPECT_EQ(ReadAll(first), "onetwo"); // joined, in arrival order
     EXPECT_EQ(PollServerEvents(), NetEventNone);
     EXPECT_EQ(LastEventClient(), second); // a poll with nothing leaves it
-    // Calls without a connection or with bad lengths change nothing.
+    // Calls without a connection change nothing. (Reads of no bytes: the
+    // datagram-client fuzz model; negative sends: the sockets layer refuses
+    // them too, SocketLayer.RefusalsSayWhy.)
     char buffer[16];
-    EXPECT_EQ(ReceiveData(second, buffer, 0), 0);
     EXPECT_EQ(ReceiveData(nullptr, buffer, 8), 0);
     EXPECT_EQ(SendData(nullptr, "x", 1), -1);
-    EXPECT_EQ(SendData(first, "x", -1), -1);
     CloseConnection(nullptr);
     // A reply leaves from the server's port.
     ASSERT_EQ(SendData(first, "pong", 4), 4);
@@ -44,58 +47,27 @@ TEST_F(DatagramServerTest, EachSenderIsAClientWhoseDatagramsWaitUntilRead) {
     ASSERT_EQ(SocketReceiveFrom(sender_, buffer, sizeof buffer, nullptr, &from), 4);
     EXPECT_EQ(std::string(buffer, 4), "pong");
     EXPECT_EQ(from, port_);
-    CloseConnection(other);
-    CloseServer(0); // with the unread bytes of its clients
-    EXPECT_EQ(LiveBytes(), openServerBytes_);
-}
-
-// Up to the buffer's 2048 bytes a datagram arrives whole (read here in
-// pieces of 700); an empty or a longer one raises no event and leaves
-// nothing, not even its first 2048 bytes, in the socket or the client.
-TEST_F(DatagramServerTest, DatagramsUpToTheBufferSizeArriveWholeAndOthersNotAtAll) {
-    const struct {
-        size_t size;
-        int32_t event;
-    } cases[] = {{1, NetEventData},    {6, NetEventData},    {1000, NetEventData},
-                 {2048, NetEventData}, {0, NetEventNone},    {2049, NetEventNone},
-                 {3000, NetEventNone}, {65507, NetEventNone}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        std::string datagram = Pattern(c.size, c.size);
-        ASSERT_EQ(SendAndPoll(datagram), c.event);
-        EXPECT_EQ(ReadAll(LastEventClient(), 700), c.event == NetEventData ? datagram : "");
-        EXPECT_EQ(SocketWaitReadable(Server(0)->socket, 0), 0);
-    }
+    CloseConnection(other); // the fixture's stop closes the server with the unread bytes
 }
 
 // The program reads 1000 bytes per event while datagrams of up to 2048
 // arrive: without a bound the difference piled up until the heap gave out.
-// Here the reader takes 1024 per event, each time the rest of one datagram
-// before the next. A datagram that would take the unread bytes past the
-// bound is dropped whole, with no event; the bound may be filled exactly.
+// Such a sender's datagram that would take its unread bytes past the bound
+// is dropped, with no event; read out, the sender is served again. (The
+// bound filled exactly and the bytes kept in order: the datagram-client
+// fuzz model, whose seeds catch a bound one byte short or missing.)
 TEST_F(DatagramServerTest, SenderThatOutrunsItsReaderIsHeldToTheBound) {
-    std::string kept; // every byte kept for the sender, in order
-    size_t read = 0;
-    char buffer[1024];
-    for (size_t i = 0; i < 100; ++i) {
-        std::string datagram = Pattern(2048, i);
-        int32_t event = SendAndPoll(datagram);
-        if (event == NetEventNone) continue;
-        ASSERT_EQ(event, NetEventData);
-        kept += datagram;
-        ASSERT_EQ(ReceiveData(LastEventClient(), buffer, 1024), 1024);
-        EXPECT_EQ(std::string(buffer, 1024), kept.substr(read, 1024));
-        read += 1024;
+    char buffer[1000];
+    int32_t kept = 0;
+    while (kept < 100 && SendAndPoll(Pattern(2048, kept)) == NetEventData) {
+        ASSERT_EQ(ReceiveData(LastEventClient(), buffer, sizeof buffer), 1000);
+        ++kept;
     }
-    auto unread = static_cast<int32_t>(kept.size() - read);
-    EXPECT_LE(unread, MaxUnreadBytes);
-    EXPECT_GT(unread + 2048, MaxUnreadBytes); // it did reach the bound
+    // Each kept datagram leaves 1048 bytes more unread.
+    EXPECT_EQ(kept, (MaxUnreadBytes - 2048) / 1048 + 1);
     EXPECT_LT(LiveBytes(), openServerBytes_ + MaxUnreadBytes + 16 * 1024);
-    std::string rest = Pattern(static_cast<size_t>(MaxUnreadBytes - unread), 7);
-    ASSERT_EQ(SendAndPoll(rest), NetEventData);
-    EXPECT_EQ(SendAndPoll("1"), NetEventNone); // one byte too many
-    EXPECT_EQ(ReadAll(LastEventClient()), kept.substr(read) + rest);
-    EXPECT_EQ(SendAndPoll("2"), NetEventData); // read out, the sender is served again
+    EXPECT_EQ(ReadAll(LastEventClient()).size(), 1048u * kept);
+    EXPECT_EQ(SendAndPoll("x"), NetEventData);
 }
 
 // At the bound of clients, none of them holding bytes, a newcomer whose
@@ -119,8 +91,7 @@ TEST_F(DatagramServerTest, NewcomerThatCannotBeKeptPushesNobodyOut) {
         ProgramHeap(), [&] { before = LiveBytes(); },
         [&] { return (newcomer = keep(MaxDatagramClients, "new")) != nullptr; },
         [&](int) {
-            EXPECT_EQ(Server(0)->datagramClients.count, MaxDatagramClients);
-            EXPECT_NE(known(0), nullptr);
+            EXPECT_NE(known(0), nullptr); // the one that would make way
             EXPECT_EQ(known(MaxDatagramClients), nullptr);
             EXPECT_EQ(LiveBytes(), before);
         });

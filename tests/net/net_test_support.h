@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -71,27 +69,16 @@ inline int32_t WaitForEvent(int32_t timeoutMs = 3000) {
     return event;
 }
 
-// Everything unread of a client, read in pieces of `piece` bytes.
-inline std::string ReadAll(ConnectionRecord* client, int32_t piece = 1000) {
-    std::string bytes, buffer(static_cast<size_t>(piece), '\0');
-    for (int32_t count; (count = ReceiveData(client, buffer.data(), piece)) > 0;)
+// Everything unread of a client, read in pieces of 1000 bytes.
+inline std::string ReadAll(ConnectionRecord* client) {
+    std::string bytes, buffer(1000, '\0');
+    for (int32_t count; (count = ReceiveData(client, buffer.data(), 1000)) > 0;)
         bytes.append(buffer.data(), static_cast<size_t>(count));
     return bytes;
 }
 
 inline ServerRecord* Server(ObjectNumber number) {
     return static_cast<ServerRecord*>(FindObject(Network()->servers, number));
-}
-
-// Open descriptors of this process on Linux, where a socket left open
-// shows; 0 elsewhere.
-inline int OpenDescriptors() {
-#ifdef __linux__
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                          std::filesystem::directory_iterator()));
-#else
-    return 0;
-#endif
 }
 
 // A started network library on a fresh program heap; at the end everything
@@ -124,11 +111,10 @@ template <int32_t Mode> class ServerTest : public NetworkTest {
         SocketClose(sender_);
         NetworkTest::TearDown();
     }
-    // Sends a datagram (from the sender unless told) and makes exactly one
-    // poll once it is there.
-    int32_t SendAndPoll(const std::string& bytes, SocketHandle from = NoSocket) {
-        EXPECT_EQ(SendBytes(from ? from : sender_, bytes, port_),
-                  static_cast<int32_t>(bytes.size()));
+    // Sends a datagram from the sender and makes exactly one poll once it
+    // is there.
+    int32_t SendAndPoll(const std::string& bytes) {
+        EXPECT_EQ(SendBytes(sender_, bytes, port_), static_cast<int32_t>(bytes.size()));
         EXPECT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
         return PollServerEvents();
     }

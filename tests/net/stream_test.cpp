@@ -8,49 +8,14 @@
 
 namespace {
 
-// A client from its accept to its peer's end: never blocking, raising Data
-// on every poll while it holds bytes, and Disconnect once.
-TEST_F(StreamServerTest, ClientFromAcceptToItsPeersEnd) {
-    ConnectionRecord* connection = ConnectAndAccept();
-    ConnectionRecord* client = LastEventClient();
-    EXPECT_EQ(client->owner, Server(0));
-    // Should the read block, bytes sent after a while end it: the test
-    // fails instead of hanging.
-    std::atomic<bool> returned{false};
-    std::thread rescuer([&] {
-        for (int i = 0; i < 300 && !returned; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!returned) SendData(connection, "late", 4);
-    });
-    char buffer[32];
-    int32_t result = ReceiveData(client, buffer, sizeof buffer);
-    SocketError why = SocketLastError();
-    returned = true;
-    rescuer.join();
-    ASSERT_EQ(result, -1); // the peeks below would block too
-    EXPECT_EQ(why, SocketErrorWouldBlock);
-    EXPECT_EQ(PeekConnection(client->streamSocket, 8, buffer), 0); // nothing yet
-    ASSERT_EQ(SendData(connection, "twenty bytes of data", 20), 20);
-    ASSERT_EQ(WaitForEvent(), NetEventData);
-    EXPECT_EQ(PollServerEvents(), NetEventData); // the peek took nothing
-    EXPECT_EQ(PeekConnection(client->streamSocket, 0, buffer), 0);
-    EXPECT_EQ(PeekConnection(client->streamSocket, -1, buffer), 20); // all that waits
-    ASSERT_EQ(ReceiveData(client, buffer, sizeof buffer), 20);
-    EXPECT_EQ(std::string(buffer, 20), "twenty bytes of data");
-    EXPECT_EQ(PollServerEvents(), NetEventNone);
-    CloseConnection(connection);
-    ASSERT_EQ(WaitForEvent(), NetEventDisconnect);
-    EXPECT_EQ(LastEventClient(), client); // compares only: the record is gone
-    EXPECT_EQ(ListFirst(&Server(0)->clients), nullptr);
-    EXPECT_EQ(WaitForEvent(200), NetEventNone);
-}
-
-// A poll makes its accepts before it peeks, and peeks the newest client
-// first. A connection the server cannot record (no heap for it) is closed
-// at once, with no event, and the next one is accepted; closing a server's
-// client, or the server, ends the connection too. The far end sees every
-// end.
-TEST_F(StreamServerTest, AcceptsComeFirstThenTheNewestClientsDataAndTheFarEndSeesEveryEnd) {
+// Clients from their accept to their end. A connection the server cannot
+// record (no heap for it) is closed at once, with no event, and the next
+// one is accepted. A client never blocks, and raises Data on every poll
+// while it holds bytes; a poll makes its accepts before it peeks, and peeks
+// the newest client first. A peer's end is one Disconnect; closing a
+// server's client, or the server, ends the connection too. The far end
+// sees every end.
+TEST_F(StreamServerTest, ClientsFromAcceptToEndNewestFirstAndTheFarEndSeesEveryEnd) {
     ConnectionRecord* unrecorded = OpenConnection("127.0.0.1", port_, NetModeTcp);
     ASSERT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
     {
@@ -59,26 +24,52 @@ TEST_F(StreamServerTest, AcceptsComeFirstThenTheNewestClientsDataAndTheFarEndSee
     }
     ConnectionRecord* older = ConnectAndAccept();
     ConnectionRecord* olderClient = LastEventClient();
+    // Should the read block, bytes sent after a while end it: the test
+    // fails instead of hanging.
+    std::atomic<bool> returned{false};
+    std::thread rescuer([&] {
+        for (int i = 0; i < 300 && !returned; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!returned) SendData(older, "late", 4);
+    });
+    char buffer[32];
+    int32_t result = ReceiveData(olderClient, buffer, sizeof buffer);
+    SocketError why = SocketLastError();
+    returned = true;
+    rescuer.join();
+    ASSERT_EQ(result, -1); // the peeks below would block too
+    EXPECT_EQ(why, SocketErrorWouldBlock);
+    EXPECT_EQ(PeekConnection(olderClient->streamSocket, 8, buffer), 0); // nothing yet
     ConnectionRecord* newer = ConnectAndAccept();
     ConnectionRecord* newerClient = LastEventClient();
-    ASSERT_EQ(SendData(older, "o", 1), 1);
+    ASSERT_EQ(SendData(older, "twenty bytes of data", 20), 20);
     ASSERT_EQ(SendData(newer, "n", 1), 1);
     ASSERT_EQ(SocketWaitReadable(olderClient->streamSocket, 3000), 1);
     ASSERT_EQ(SocketWaitReadable(newerClient->streamSocket, 3000), 1);
     ConnectionRecord* pending = OpenConnection("127.0.0.1", port_, NetModeTcp);
     ASSERT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
     EXPECT_EQ(PollServerEvents(), NetEventConnect);
-    char byte;
-    for (ConnectionRecord* client : {newerClient, olderClient}) {
+    ASSERT_EQ(PollServerEvents(), NetEventData);
+    EXPECT_EQ(LastEventClient(), newerClient);
+    ASSERT_EQ(ReceiveData(newerClient, buffer, 1), 1);
+    for (int poll = 0; poll < 2; ++poll) { // the peek takes nothing
         ASSERT_EQ(PollServerEvents(), NetEventData);
-        EXPECT_EQ(LastEventClient(), client);
-        ASSERT_EQ(ReceiveData(client, &byte, 1), 1);
+        EXPECT_EQ(LastEventClient(), olderClient);
     }
+    EXPECT_EQ(PeekConnection(olderClient->streamSocket, 0, buffer), 0);
+    EXPECT_EQ(PeekConnection(olderClient->streamSocket, -1, buffer), 20); // all that waits
+    ASSERT_EQ(ReceiveData(olderClient, buffer, sizeof buffer), 20);
+    EXPECT_EQ(std::string(buffer, 20), "twenty bytes of data");
+    EXPECT_EQ(PollServerEvents(), NetEventNone);
+    CloseConnection(newer);
+    ASSERT_EQ(WaitForEvent(), NetEventDisconnect);
+    EXPECT_EQ(LastEventClient(), newerClient); // compares only: the record is gone
+    EXPECT_EQ(WaitForEvent(200), NetEventNone);
     CloseConnection(olderClient);
     CloseServer(0);
-    for (ConnectionRecord* connection : {unrecorded, older, newer, pending}) {
+    for (ConnectionRecord* connection : {unrecorded, older, pending}) {
         ASSERT_EQ(SocketWaitReadable(connection->streamSocket, 3000), 1);
-        EXPECT_LE(ReceiveData(connection, &byte, 1), 0);
+        EXPECT_LE(ReceiveData(connection, buffer, 1), 0);
         CloseConnection(connection);
     }
 }

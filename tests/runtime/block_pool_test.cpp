@@ -83,9 +83,7 @@ TEST_F(BlockPoolTest, ChunkThatCannotBeHadFallsBackToOneBlockThenToNull) {
         Take(100);
         return blocks.size() == 100;
     };
-    EXPECT_GE(FailEachAllocation(
-                  ProgramHeap(), [] {}, take, [](int) {}),
-              1);
+    EXPECT_GE(FailEachAllocation(ProgramHeap(), NoPreparation, take, [](int) {}), 1);
     ExpectIntactThenFreeAll();
 }
 

@@ -2,17 +2,14 @@
 
 #include <gtest/gtest.h>
 
-TEST(Cp1251, RussianTextsConvertBothWays) {
-    // "Порт: " as the panel holds it, and as UTF-16.
-    const Text port = "\xCF\xEE\xF0\xF2: ";
+// Every byte has a character of its own and comes back from it, through
+// UTF-16 and through UTF-8; the Russian letters and signs are where the code
+// page has them, and 0x98 is U+0098 as on Windows.
+TEST(Cp1251, EveryByteConvertsToItsCharacterAndBack) {
+    const Text port = "\xCF\xEE\xF0\xF2: "; // "Порт: " as the panel holds it
     EXPECT_EQ(Cp1251ToUtf16(port), u"Порт: ");
-    EXPECT_EQ(Utf16ToCp1251(u"Порт: "), port);
     EXPECT_EQ(Cp1251ToUtf8(port), "Порт: ");
-    EXPECT_EQ(Utf8ToCp1251("Порт: "), port);
-    EXPECT_EQ(Cp1251ToUtf16("\xA8\xB8\xB9"), u"Ёё№");
-}
-
-TEST(Cp1251, EveryByteSurvivesARoundTrip) {
+    EXPECT_EQ(Cp1251ToUtf16("\xA8\xB8\xB9\x98"), u"Ёё№\x98");
     for (int byte = 1; byte < 256; ++byte) {
         Text text(1, static_cast<char>(byte));
         std::u16string wide = Cp1251ToUtf16(text);
@@ -20,7 +17,6 @@ TEST(Cp1251, EveryByteSurvivesARoundTrip) {
         EXPECT_EQ(Utf16ToCp1251(wide), text) << byte;
         EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(text)), text) << byte;
     }
-    EXPECT_EQ(Cp1251ToUtf16("\x98"), std::u16string(1, u'\x98'));
 }
 
 TEST(Cp1251, UnmappableCharactersBecomeQuestionMarks) {

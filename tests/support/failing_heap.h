@@ -27,6 +27,9 @@ class FailingHeap {
 // met an operation that never completes.
 constexpr int kMostAllocationsOfOneOperation = 32;
 
+// The prepare() of an operation that needs nothing made before each attempt.
+inline void NoPreparation() {}
+
 // For allowed = 0, 1, 2, ...: prepare() with the heap working, then
 // attempt() with only `allowed` allocations of the heap let through, until
 // attempt() reports that it completed (true). After each failed attempt,
