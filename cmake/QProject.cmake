@@ -50,7 +50,10 @@ function(q_test target)
     target_link_libraries(${target} PRIVATE ${Q_LIBS} gtest gtest_main)
     q_link_static(${target})
     set(labels ${Q_LABELS})
-    set(properties LABELS "${labels}")
+    # A case that hangs (a lock that is not re-entrant, a wait that never
+    # ends) fails after a minute instead of holding up the run; none needs
+    # more than a few seconds.
+    set(properties LABELS "${labels}" TIMEOUT 60)
     if(Q_ENVIRONMENT)
         list(APPEND properties ENVIRONMENT "${Q_ENVIRONMENT}")
     endif()
