@@ -63,8 +63,8 @@ def scripted(bed, shots):
         print("screenshot of the idle panel: " + os.path.join(shots, "run-idle.png"))
         session.start()
         print("Start pressed: the program listens on port 2048")
-        session.driver.set_text(7, "Привет")
-        session.click(8)
+        session.driver.set_text(testbed.FIELD_MESSAGE, "Привет")
+        session.click(testbed.SEND)
         print("Send pressed with the message \"Привет\"")
         datagram = peer.next(timeout=10)
         if datagram is None:
@@ -72,13 +72,12 @@ def scripted(bed, shots):
             return 1
         print("device received: " + describe(datagram))
         print("device answered with the same message to %s:2048" % testbed.OPERATOR_ADDRESS)
-        session.driver.wait_until(lambda: "Привет" in session.driver.text(11), 10,
+        session.driver.wait_until(lambda: "Привет" in session.driver.text(testbed.BOX), 10,
                                   "the echo in the received box")
-        print("received box now reads: %r" % session.driver.text(11))
+        print("received box now reads: %r" % session.driver.text(testbed.BOX))
         testbed.screenshot(os.path.join(shots, "run-running.png"))
         print("screenshot of the running panel: " + os.path.join(shots, "run-running.png"))
-        session.click(6)
-        session.wait_state(5, True, True)
+        session.stop()
         print("Stop pressed: the panel is idle again")
         code, seconds = session.close_window()
         print("window closed: the program ended with exit code %d after %.2f s" % (code, seconds))

@@ -388,7 +388,7 @@ class Session:
     def stop_timed(self, timeout_ms=10000):
         """Presses Stop; the milliseconds until Start showed enabled and until
         the panel answered again, timed by the driver beside the window."""
-        shown, answered = self.driver.ok("click-until-shown", 6, 5, timeout_ms)
+        shown, answered = self.driver.ok("click-until-shown", STOP, START, timeout_ms)
         return int(shown), int(answered)
 
     def wait_released(self, port=2048, timeout=10):
@@ -413,14 +413,14 @@ class Session:
                                "control %d to be %s/%s" % (control, visible, enabled))
 
     def wait_text(self, control, expected, timeout=10):
-        self.driver.wait_until(lambda: self.driver.text(control) == expected, timeout,
-                               "control %d to read %r (reads %r)" % (
-                                   control, expected, self.driver.text(control)))
-
-    def wait_raw_text(self, control, expected, timeout=10):
-        """As wait_text, for the control's Windows-1251 bytes."""
-        self.driver.wait_until(lambda: self.driver.raw_text(control) == expected, timeout,
-                               "control %d to read %r" % (control, expected))
+        """Waits until the control reads expected: a str, or bytes for its
+        Windows-1251 bytes as they are."""
+        read = self.driver.raw_text if isinstance(expected, bytes) else self.driver.text
+        try:
+            self.driver.wait_until(lambda: read(control) == expected, timeout,
+                                   "control %d to read %r" % (control, expected))
+        except AssertionError as error:
+            raise AssertionError("%s (reads %r)" % (error, read(control))) from None
 
     def message_box(self, timeout=10000):
         title, text, owned, main_enabled = self.driver.ok("msgbox", timeout)

@@ -39,10 +39,10 @@ class Receiving(testbed.BedTestCase):
         testbed.device_send(self.bed, "--raw-hex", (b"\x10\xff\x00\x05\x10" + payload).hex())
         expected = shown_text.read_back(payload)
         self.assertEqual(expected.count(b"\r\n"), 2)
-        self.session.wait_raw_text(BOX, expected)
+        self.session.wait_text(BOX, expected)
         self.start_peer("--port", 2048, "--echo")
         self.driver.set_text(FIELD_MESSAGE, "ping")
         self.session.click(SEND)
         # The box keeps each of the frame's LF and CR as a paragraph break,
         # and reads every paragraph break back as CR LF.
-        self.session.wait_raw_text(BOX, expected + b"ping\r\n\r\n")
+        self.session.wait_text(BOX, expected + b"ping\r\n\r\n")

@@ -20,11 +20,3 @@ template <typename Condition> bool WaitUntil(Condition condition, DWORD timeoutM
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
     }
 }
-
-// Milliseconds from a fixed point, finer than the tick count.
-inline double NowMs() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}

@@ -1,6 +1,6 @@
 #pragma once
-// The benchmarks' clock: milliseconds from a fixed point, finer than the
-// tick count.
+// A clock for timing in the Windows tests and the benchmarks: milliseconds
+// from a fixed point, finer than the tick count.
 #include <windows.h>
 
 inline double NowMs() {
