@@ -14,7 +14,9 @@
 #include "runtime/requester.h"
 #include "runtime/threads.h"
 #include "tests/net/net_test_support.h"
+#include "tests/support/other_thread_win.h"
 #include "tests/support/wait_until.h"
+#include "ui/gadgets/gadget_append_queue.h"
 #include "ui/gadgets/gadgets.h"
 #include "ui/windows/post_event.h"
 #include "ui/windows/window.h"
@@ -82,6 +84,26 @@ TEST_F(NetworkWorkerTest, PayloadsAreDroppedWhileTooLittleAddressSpaceIsLeftAndS
     SetShowHeadroom(0);
     Send("EF");
     EXPECT_TRUE(WaitUntil([] { return BoxReads("ABEF"); })) << GadgetGetText(BoxReceived);
+}
+
+// Stop ends a worker whose last payloads still wait to be shown (this thread
+// has handled no message since they came): the ended run's box holds them all,
+// and the next run's starts empty.
+TEST_F(NetworkWorkerTest, PayloadsStillQueuedAtStopStayWithTheirRunAndTheNextStartsEmpty) {
+    Start();
+    HWND box = FindGadget(BoxReceived)->handle;
+    Send("AB");
+    Send("CD");
+    ASSERT_TRUE(WaitUnserved([&] { return QueuedTextBytes(box) == 4; }))
+        << "the worker did not queue both payloads";
+    OnStopPressed();
+    ASSERT_TRUE(WaitUnserved([] { return ThreadRunning(WorkerThread) == 0; }))
+        << "the worker did not end";
+    EXPECT_EQ(GadgetGetText(BoxReceived), "ABCD");
+    Start();
+    EXPECT_TRUE(WaitUntil([] { return BoxReads(""); })) << "the new run kept the old payloads";
+    Send("EF");
+    EXPECT_TRUE(WaitUntil([] { return BoxReads("EF"); })) << GadgetGetText(BoxReceived);
 }
 
 // Only the program's start clears the nonce: the first frame of a new run

@@ -1,6 +1,5 @@
 // Gadgets of every kind: creation, numbers, the common commands, the gadget
-// list, texts from any thread, fields, buttons and colours.
-#include <atomic>
+// list, fields, buttons and colours.
 #include <thread>
 #include <tuple>
 
@@ -222,60 +221,6 @@ TEST_F(GadgetTest, EveryByteRoundTripsThroughAFieldAsItsCharacter) {
     HWND field = Handle(GadgetCreateString(1, 10, 10, 200, 20, bytes));
     EXPECT_EQ(Native(field), Cp1251ToUtf16(bytes));
     EXPECT_EQ(GadgetGetText(1), bytes);
-}
-
-TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
-    OpenWindow();
-    HWND field = Handle(GadgetCreateString(1, 10, 10, 200, 20, "start"));
-    std::atomic<bool> done{false};
-    Text read;
-    auto finish = [&](std::thread& worker) {
-        EXPECT_TRUE(WaitUntil([&] {
-            EventWait(10);
-            return done.load();
-        }));
-        worker.join();
-        done = false;
-    };
-    std::thread worker([&] {
-        GadgetSetText(1, "from the worker \xCF\xF0\xE8");
-        read = GadgetGetText(1);
-        done = true;
-    });
-    // Once the carried call waits for this thread, which handles no messages
-    // meanwhile, nothing has happened yet.
-    auto waiting = [] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; };
-    for (DWORD start = GetTickCount(); !waiting() && GetTickCount() - start < 5000;)
-        Sleep(1);
-    EXPECT_TRUE(waiting());
-    EXPECT_FALSE(done);
-    EXPECT_EQ(Native(field), u"start");
-    finish(worker);
-    EXPECT_EQ(read, "from the worker \xCF\xF0\xE8");
-    EXPECT_EQ(Native(field), u"from the worker \u041F\u0440\u0438");
-    // Appends are carried over one by one and join exactly. (A number with
-    // no gadget is looked up before the thread matters: the commands test.)
-    GadgetCreateEditor(11, 10, 40, 300, 100, EDITOR_READ_ONLY);
-    Text expected;
-    worker = std::thread([&] {
-        for (int i = 0; i < 50; ++i)
-            GadgetAppendText(11, "payload " + std::to_string(i) + ";");
-        GadgetAppendText(1, " and more"); // a kind without its own append
-        done = true;
-    });
-    for (int i = 0; i < 50; ++i)
-        expected += "payload " + std::to_string(i) + ";";
-    finish(worker);
-    EXPECT_EQ(GadgetGetText(11), expected);
-    EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
-    // A carried request that this process did not make (another process
-    // could send one, with an address of its own) is ignored.
-    Text stray = "stray";
-    const void* request[] = {nullptr, &stray, nullptr};
-    UINT message = RegisterWindowMessageW(L"KX_GadgetTextRequest");
-    EXPECT_EQ(SendMessageW(field, message, 2, reinterpret_cast<LPARAM>(request)), 0);
-    EXPECT_EQ(SendMessageW(field, message, 2, 0), 0);
-    EXPECT_EQ(GadgetGetText(1), "from the worker \xCF\xF0\xE8 and more");
 }
 
 // The field tells its parent about the new focus while it handles the change

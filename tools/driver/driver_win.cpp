@@ -48,6 +48,8 @@
 //                           (from the start of its cycle to its pause) in the cycles
 //                           since the last "worker", from the timing marks of the
 //                           program's bench build -> ok COUNT P50_US P99_US MAX_US MEAN_US
+//   answers COUNT GAP       send the main window COUNT messages, GAP ms apart, each
+//                           timed until answered -> ok COUNT P50_US P99_US MAX_US
 //   marks                   the bench build's timing marks up to the event loop, with
 //                           the counter's frequency and the driver's counter now
 //                           -> ok FREQUENCY NOW TAG=COUNTER TAG=COUNTER ...

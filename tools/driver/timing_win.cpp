@@ -47,6 +47,24 @@ std::string Watch(long long blockLength, size_t count, DWORD timeoutMs) {
     return line;
 }
 
+// How long the main window takes to answer: count messages sent to it one
+// after another, gapMs apart, each timed from its send to its answer.
+std::string Answers(size_t count, DWORD gapMs) {
+    if (!gMain) return "error no window";
+    std::vector<double> times; // microseconds
+    for (size_t i = 0; i < count; ++i) {
+        long long before = NowUs();
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(gMain, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result))
+            return "error no answer";
+        times.push_back(static_cast<double>(NowUs() - before));
+        Sleep(gapMs);
+    }
+    auto us = [](double value) { return " " + std::to_string(static_cast<long long>(value)); };
+    return "ok " + std::to_string(times.size()) + us(At(&times, 0.5)) + us(At(&times, 0.99)) +
+           us(At(&times, 1));
+}
+
 // The timing marks of the main window's process, in the order noted; empty
 // when it notes none (it is not the bench build).
 std::vector<TimingMark> ReadMarks(long long* frequency) {
@@ -137,6 +155,11 @@ std::string RunTimingCommand(const std::string& name, const char* arg1, const ch
     if (name == "length") return "ok " + std::to_string(BoxLength());
     if (name == "worker") return Worker();
     if (name == "marks") return StartUpMarks();
+    if (name == "answers") {
+        if (!arg1 || !arg2) return "error answers COUNT GAP-MS";
+        return Answers(static_cast<size_t>(std::max(0, std::atoi(arg1))),
+                       std::strtoul(arg2, nullptr, 10));
+    }
     if (name != "watch") return std::string();
     if (!arg1 || !arg2 || !arg3) return "error watch LEN COUNT MS";
     return Watch(std::atoll(arg1), static_cast<size_t>(std::max(0, std::atoi(arg2))),

@@ -1,21 +1,20 @@
 #include "ui/gadgets/editor_repaint.h"
 
+#include <algorithm>
+
 #include "runtime/program_heap.h"
 
 namespace {
 
 constexpr UINT_PTR kRepaintTimer = 0x4B58; // "KX": clear of the control's own timers
 constexpr const wchar_t* kRepaintProperty = L"KX_Repaint";
-// Changes closer together than this are a stream: the next one will come
-// soon, and the repaint waits for it.
-constexpr DWORD kStreamMs = 15;
 
 struct RepaintState {
-    DWORD lastRepaint; // tick count of the last repaint asked for; 0 for none yet
-    DWORD lastChange;  // tick count of the latest change
+    bool drawn;        // a repaint has been asked for
+    bool due;          // a change waits to be drawn; the timer runs
+    DWORD lastRepaint; // tick count of the last repaint asked for
     DWORD clientCost;  // ms the last WM_PAINT took
     DWORD frameCost;   // ms the last WM_NCPAINT took
-    bool due;          // a change waits to be drawn; the timer runs
 };
 
 // The control's state, made at its first change; null when it has none and
@@ -32,15 +31,16 @@ RepaintState* StateOf(HWND control, bool make) {
 }
 
 DWORD Gap(const RepaintState& state) {
-    DWORD cost = state.clientCost + state.frameCost;
-    return cost > kEditorRepaintGapMs / 4 ? 4 * cost : kEditorRepaintGapMs;
+    return std::clamp(4 * (state.clientCost + state.frameCost), kEditorRepaintGapMs,
+                      kEditorRepaintLatestMs);
 }
 
 void RepaintNow(HWND control, RepaintState* state, DWORD now) {
     if (state) {
         if (state->due) KillTimer(control, kRepaintTimer);
         state->due = false;
-        state->lastRepaint = now | 1u; // never 0, which stands for "not drawn yet"
+        state->drawn = true;
+        state->lastRepaint = now;
     }
     RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
@@ -51,11 +51,10 @@ void RepaintEditorSoon(HWND control) {
     DWORD now = GetTickCount();
     RepaintState* state = StateOf(control, true);
     if (!state) return RepaintNow(control, nullptr, now);
-    state->lastChange = now;
+    if (state->due) return; // the coming repaint shows this change too
     DWORD gap = Gap(*state);
     DWORD since = now - state->lastRepaint;
-    if (state->lastRepaint == 0 || since >= gap) return RepaintNow(control, state, now);
-    if (state->due) return; // the coming repaint shows this change too
+    if (!state->drawn || since >= gap) return RepaintNow(control, state, now);
     state->due = SetTimer(control, kRepaintTimer, gap - since, nullptr) != 0;
     if (!state->due) RepaintNow(control, state, now);
 }
@@ -73,21 +72,14 @@ DWORD EditorRepaintGapMs(HWND control) {
 void NoteEditorPaintCost(HWND control, UINT message, DWORD ms) {
     RepaintState* state = StateOf(control, true);
     if (!state) return;
-    // Capped, so that one stalled repaint cannot hold the view for long.
-    DWORD capped = ms < 250 ? ms : 250;
-    (message == WM_NCPAINT ? state->frameCost : state->clientCost) = capped;
+    // Capped, so that the sum of the two cannot wrap.
+    (message == WM_NCPAINT ? state->frameCost : state->clientCost) =
+        std::min(ms, kEditorRepaintLatestMs);
 }
 
 bool HandleEditorRepaintTimer(HWND control, WPARAM timer) {
     if (timer != kRepaintTimer) return false;
-    DWORD now = GetTickCount();
-    RepaintState* state = StateOf(control, false);
-    // Changes still streaming in: the next one draws, right after it is made.
-    if (state && state->due && now - state->lastChange < kStreamMs) {
-        SetTimer(control, kRepaintTimer, kStreamMs, nullptr);
-        return true;
-    }
-    RepaintNow(control, state, now);
+    RepaintNow(control, StateOf(control, false), GetTickCount());
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "runtime/common_controls_win.h"
 #include "ui/gadgets/brush_cache.h"
+#include "ui/gadgets/gadget_append_queue.h"
 #include "ui/gadgets/gadget_list.h"
 #include "ui/gadgets/gadget_store.h"
 #include "ui/gadgets/gadget_text.h"
@@ -33,6 +34,7 @@ MessageResult ForwardToGadgetKind(HWND control, ObjectNumber gadget, HWND parent
 // The clean-up after the control's final message, on the thread that owns it.
 void CleanUpDestroyedGadget(GadgetRecord* record, HWND control, ObjectNumber number) {
     if (record->kind->onDestroy) record->kind->onDestroy(record);
+    TakeQueuedText(control); // appends still queued go with the control
     RemovePropW(control, kGadgetIdProperty);
     SetWindowLongPtrW(control, GWLP_ID, -1);
     EventsRemoveMatching(EVENT_GADGET, number, -1, -1);

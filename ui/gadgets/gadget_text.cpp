@@ -5,12 +5,18 @@
 
 #include "runtime/cp1251.h"
 #include "runtime/platform.h"
+#include "ui/gadgets/gadget_append_queue.h"
 #include "ui/gadgets/gadget_store.h"
 #include "ui/windows/native_text.h"
 
 namespace {
 
-enum TextRequestKind : WPARAM { kGetTextRequest = 1, kSetTextRequest = 2, kAppendTextRequest = 3 };
+enum TextRequestKind : WPARAM {
+    kGetTextRequest = 1,
+    kSetTextRequest = 2,
+    kAppendTextRequest = 3,
+    kInsertQueuedRequest = 4, // posted: insert what waits on the append queue
+};
 
 struct TextRequest {
     TextRequest* next; // in the list of requests in flight
@@ -86,16 +92,50 @@ void AppendTextHere(GadgetRecord* record, const Text& text) {
         SetTextHere(record, GetTextHere(record) + text);
 }
 
+// Inserts, in one append, what other threads have queued for the gadget, so
+// that whatever is done to its text next comes after every earlier append.
+void InsertQueued(GadgetRecord* record) {
+    Text queued = TakeQueuedText(record->handle);
+    if (!queued.empty()) AppendTextHere(record, queued);
+}
+
 // Sets or appends on the control's own thread: here, or carried over.
 void ChangeText(ObjectNumber number, TextRequestKind kind, const Text& text) {
     GadgetRecord* record = FindGadget(number);
     if (!record) return;
     if (OwnedByCallingThread(record->handle)) {
+        InsertQueued(record);
         (kind == kAppendTextRequest ? AppendTextHere : SetTextHere)(record, text);
         return;
     }
     TextRequest request{nullptr, &text, nullptr};
     Carry(record->handle, kind, &request);
+}
+
+// An append from another thread: queued, with one wake-up posted for the
+// first text of a batch. What cannot be queued (the queue is full, or no
+// memory) or whose wake-up cannot be posted (the control is gone, or its
+// thread's message queue is full) is carried over and waited for instead, as
+// a set is: nothing is dropped, and the carried append comes after
+// everything queued before it.
+void AppendFromAnotherThread(HWND control, const Text& text) {
+    switch (QueueAppendText(control, text)) {
+    case AppendQueued::Joined:
+        return;
+    case AppendQueued::First:
+        if (gCarrier.ready && PostMessageW(control, gCarrier.message, kInsertQueuedRequest, 0))
+            return;
+        if (Text back = TakeQueuedText(control); !back.empty()) {
+            TextRequest request{nullptr, &back, nullptr};
+            Carry(control, kAppendTextRequest, &request);
+        }
+        return;
+    case AppendQueued::Refused: {
+        TextRequest request{nullptr, &text, nullptr};
+        Carry(control, kAppendTextRequest, &request);
+        return;
+    }
+    }
 }
 
 } // namespace
@@ -112,8 +152,13 @@ bool IsGadgetTextRequest(UINT message) {
 }
 
 LRESULT ServeGadgetTextRequest(GadgetRecord* record, WPARAM wParam, LPARAM lParam) {
+    if (wParam == kInsertQueuedRequest) {
+        InsertQueued(record);
+        return 1;
+    }
     auto* request = reinterpret_cast<TextRequest*>(lParam);
     if (!request || !InFlight(request)) return 0;
+    InsertQueued(record);
     if (wParam == kSetTextRequest && request->text) {
         SetTextHere(record, *request->text);
         return 1;
@@ -134,13 +179,22 @@ void GadgetSetText(ObjectNumber number, const Text& text) {
 }
 
 void GadgetAppendText(ObjectNumber number, const Text& text) {
-    if (!text.empty()) ChangeText(number, kAppendTextRequest, text);
+    if (text.empty()) return;
+    GadgetRecord* record = FindGadget(number);
+    if (!record) return;
+    if (OwnedByCallingThread(record->handle))
+        ChangeText(number, kAppendTextRequest, text);
+    else
+        AppendFromAnotherThread(record->handle, text);
 }
 
 Text GadgetGetText(ObjectNumber number) {
     GadgetRecord* record = FindGadget(number);
     if (!record) return Text();
-    if (OwnedByCallingThread(record->handle)) return GetTextHere(record);
+    if (OwnedByCallingThread(record->handle)) {
+        InsertQueued(record);
+        return GetTextHere(record);
+    }
     Text result;
     TextRequest request{nullptr, nullptr, &result};
     Carry(record->handle, kGetTextRequest, &request);
