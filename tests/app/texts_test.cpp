@@ -11,14 +11,12 @@
 namespace {
 
 std::string Windows1251(std::string utf8) {
-    iconv_t to = iconv_open("CP1251", "UTF-8");
+    static iconv_t to = iconv_open("CP1251", "UTF-8");
     std::string bytes(utf8.size(), '\0');
     char *source = utf8.data(), *target = bytes.data();
     size_t left = utf8.size(), room = bytes.size();
     EXPECT_NE(iconv(to, &source, &left, &target, &room), static_cast<size_t>(-1)) << utf8;
-    iconv_close(to);
-    bytes.resize(bytes.size() - room);
-    return bytes;
+    return bytes.substr(0, bytes.size() - room);
 }
 
 TEST(Texts, AreTheWindows1251BytesOfTheTextsToShow) {

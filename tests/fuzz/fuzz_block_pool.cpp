@@ -26,8 +26,9 @@ constexpr int32_t kHugeBlock = 1 << 22;
 
 class Model {
   public:
-    Model(BlockPool* pool, int32_t blockSize)
-        : pool_(pool), size_(blockSize), withoutChunks_(PlatformHeapLiveBytes(ProgramHeap())) {}
+    Model(BlockPool* pool, int32_t blockSize, int32_t minimum, int32_t maximum)
+        : pool_(pool), size_(blockSize), minimum_(minimum), maximum_(maximum),
+          withoutChunks_(PlatformHeapLiveBytes(ProgramHeap())) {}
 
     // oneBlockOnly: chunks of more than one block fail; failAfter >= 0: only
     // that many heap allocations succeed.
@@ -77,11 +78,6 @@ class Model {
         CheckNoChunks();
     }
 
-    void SetBounds(int32_t minimum, int32_t maximum) {
-        minimum_ = minimum;
-        maximum_ = maximum;
-    }
-
   private:
     void CheckNoChunks() const {
         FUZZ_CHECK(pool_->totalBlocks == 0);
@@ -89,7 +85,7 @@ class Model {
     }
 
     BlockPool* pool_;
-    int32_t size_, minimum_ = 0, maximum_ = 0;
+    int32_t size_, minimum_, maximum_;
     size_t withoutChunks_;
     std::map<unsigned char*, uint8_t> blocks_; // by address: each block's fill
     uint8_t serial_ = 0;
@@ -116,8 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         blockSize >= 0 && blockSize <= INT32_MAX / 2 && minimum >= 1 && maximum >= minimum;
     FUZZ_CHECK((pool != nullptr) == valid);
     if (!pool) return 0;
-    Model model(pool, blockSize);
-    model.SetBounds(minimum, maximum);
+    Model model(pool, blockSize, minimum, maximum);
     while (!input.Empty()) {
         uint8_t op = input.Byte() % 4, a = input.Byte(), b = input.Byte();
         if (op == 0) model.Take(a % 64 + 1, false, -1);

@@ -4,11 +4,10 @@
 // and numbers no table can reach), marks them in use, releases, scans with
 // releases during the scan, frees everything, and makes allocations fail.
 // After every step each number the model knows is found exactly while its
-// object is in use, every record still holds what was written into it, and
+// object is in use, every record still holds the marker written into it, and
 // a scan gives the numbered objects ascending, then the dynamic ones oldest
 // first. Destroying the registry gives back every byte and closes nothing.
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 #include <map>
 #include <vector>
@@ -25,14 +24,12 @@ constexpr size_t kHeapLimit = size_t{1} << 20;
 
 struct Known {
     void* record;
-    intptr_t marker; // 0: obtained, not in use
-    uint32_t tag;    // written after the marker where the record has room
+    intptr_t marker; // 0: obtained, not in use; else a value no other record holds
 };
 
 class Model {
   public:
-    Model(ObjectRegistry* registry, int32_t recordSize, int32_t step)
-        : registry_(registry), recordSize_(recordSize), step_(step) {}
+    Model(ObjectRegistry* registry, int32_t step) : registry_(registry), step_(step) {}
 
     // The registry's close operation, as the libraries write it.
     void OnClose(ObjectNumber number) {
@@ -49,10 +46,8 @@ class Model {
             FUZZ_CHECK(closed_.empty());
             return;
         }
-        Known fresh{record, 0, 0};
+        Known fresh{record, 0};
         if (number == DynamicNumber) {
-            for (const auto& [address, known] : dynamic_)
-                FUZZ_CHECK(known.record != record);
             dynamic_.push_back({reinterpret_cast<ObjectNumber>(record), fresh});
         } else if (auto it = numbered_.find(number); it != numbered_.end()) {
             // Obtained again: closed, and the same record comes back emptied.
@@ -63,13 +58,13 @@ class Model {
         }
         Known& known = number == DynamicNumber ? dynamic_.back().second : numbered_[number];
         Check(known); // zero-filled
-        if (use & 1) Write(known, static_cast<intptr_t>(use) | 1, ++tags_);
+        if (use & 1) *static_cast<intptr_t*>(record) = known.marker = ++markers_;
     }
 
     void Release(ObjectNumber number) {
         ReleaseObject(registry_, number);
         if (auto it = numbered_.find(number); it != numbered_.end())
-            it->second.marker = it->second.tag = 0; // emptied, kept
+            it->second.marker = 0; // emptied, kept
         std::erase_if(dynamic_, [&](const auto& entry) { return entry.first == number; });
     }
 
@@ -103,7 +98,7 @@ class Model {
         FreeAllObjects(registry_);
         FUZZ_CHECK(closed_ == expected);
         for (auto& [number, known] : numbered_)
-            known.marker = known.tag = 0;
+            known.marker = 0;
         std::erase_if(dynamic_, [](const auto& entry) { return entry.second.marker != 0; });
     }
 
@@ -122,15 +117,11 @@ class Model {
         if (byte < 0xC0 || (byte >= 0xF0 && dynamic_.empty())) return byte % 64;
         if (byte >= 0xF0) return dynamic_[byte % dynamic_.size()].first;
         const intptr_t limit = static_cast<intptr_t>(SIZE_MAX / sizeof(void*) / 2);
-        const ObjectNumber far[] = {-2,
-                                    INTPTR_MIN,
-                                    DynamicNumber,
-                                    limit,
-                                    limit - step_,
-                                    limit - step_ + 1,
-                                    INTPTR_MAX,
-                                    static_cast<ObjectNumber>(SIZE_MAX / sizeof(void*)),
-                                    static_cast<ObjectNumber>(kHeapLimit / sizeof(void*))};
+        const intptr_t slots = static_cast<intptr_t>(SIZE_MAX / sizeof(void*));
+        const ObjectNumber far[] = {
+            -2,         INTPTR_MIN,    DynamicNumber,
+            limit,      limit - step_, limit - step_ + 1,
+            INTPTR_MAX, slots,         static_cast<ObjectNumber>(kHeapLimit / sizeof(void*))};
         return far[byte % std::size(far)];
     }
 
@@ -143,30 +134,19 @@ class Model {
             order.push_back(number); // whatever their marker holds
         return order;
     }
-    void Write(Known& known, intptr_t marker, uint32_t tag) {
-        known.marker = marker;
-        *static_cast<intptr_t*>(known.record) = marker;
-        if (recordSize_ >= 12) {
-            known.tag = tag;
-            std::memcpy(static_cast<char*>(known.record) + 8, &tag, 4);
-        }
-    }
-    // Found while in use, and holding what was written.
+    // Found while in use, and holding what was written into it.
     void Check(const Known& known, ObjectNumber number = -2) const {
         if (number != -2)
             FUZZ_CHECK(FindObject(registry_, number) == (known.marker ? known.record : nullptr));
         FUZZ_CHECK(RecordMarker(known.record) == known.marker);
-        uint32_t tag = 0;
-        if (recordSize_ >= 12) std::memcpy(&tag, static_cast<char*>(known.record) + 8, 4);
-        FUZZ_CHECK(tag == known.tag);
     }
 
     ObjectRegistry* registry_;
-    int32_t recordSize_, step_;
+    int32_t step_;
     std::map<ObjectNumber, Known> numbered_;
     std::vector<std::pair<ObjectNumber, Known>> dynamic_; // oldest first
     std::vector<ObjectNumber> closed_;
-    uint32_t tags_ = 0;
+    intptr_t markers_ = 0;
 };
 
 Model* gModel;
@@ -197,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(PlatformHeapLiveBytes(ProgramHeap()) == liveBefore);
         return 0;
     }
-    Model model(registry, recordSize, slots);
+    Model model(registry, slots);
     gModel = &model;
     bool failing = false; // armed by one step for the obtain of the next
     while (!input.Empty()) {
