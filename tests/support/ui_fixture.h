@@ -13,7 +13,6 @@
 #include "runtime/cp1251.h"
 #include "runtime/program_heap.h"
 #include "runtime/threads.h"
-#include "tests/support/clock_win.h"
 #include "tests/support/wait_until.h"
 #include "ui/gadgets/gadgets.h"
 #include "ui/windows/event_codes.h"

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
+#include "app/frame.h"
 #include "runtime/socket.h"
 #include "tests/net/net_test_support.h"
 
@@ -18,9 +20,8 @@
 
 namespace {
 
-// Runs the peer to its end: its exit code, and its output (stdout and
-// stderr) in output.
-int RunPeer(const std::string& arguments, std::string* output) {
+// The peer with these arguments, its output (stdout and stderr) to be read.
+FILE* StartPeer(const std::string& arguments) {
     // The program as seen from the test's build folder, where CTest runs it.
     std::string command = "\"" PEER_PROGRAM_FROM_TEST "\" " + arguments + " 2>&1";
 #ifdef _WIN32
@@ -29,12 +30,16 @@ int RunPeer(const std::string& arguments, std::string* output) {
     std::replace(command.begin(), command.begin() + command.find(' '), '/', '\\');
     command = "\"" + command + "\"";
 #endif
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
+    return popen(command.c_str(), "r");
+}
+
+// The rest of a peer's output, read to its end (in output), and its exit code.
+int Finish(FILE* peer, std::string* output) {
+    if (!peer) return -1;
     char chunk[4096];
-    for (size_t count; (count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+    for (size_t count; (count = std::fread(chunk, 1, sizeof chunk, peer)) > 0;)
         output->append(chunk, count);
-    return ExitCodeOf(pclose(pipe));
+    return ExitCodeOf(pclose(peer));
 }
 
 // 0 done, 1 the network failed, 2 bad arguments, told in one line; each
@@ -53,10 +58,39 @@ TEST(PeerProgram, ExitCodesSayHowItEnded) {
         {"--port 70000 --timeout 3000", 2, "q7700-peer: --port needs"}};
     for (const auto& [arguments, code, part] : kExits) {
         std::string output;
-        EXPECT_EQ(RunPeer(arguments, &output), code) << arguments;
+        EXPECT_EQ(Finish(StartPeer(arguments), &output), code) << arguments;
         EXPECT_NE(output.find(part), std::string::npos) << output;
         EXPECT_TRUE(code != 2 || output.find('\n') == output.size() - 1) << output;
     }
+    SocketClose(socket);
+    SocketsStop();
+}
+
+// Frames of one peer, each from a new port, reach another, which answers
+// each to the port given and ends after the number it was told to take.
+TEST(PeerProgram, FramesFromPeerToPeerAreAnswered) {
+    ASSERT_TRUE(SocketsStart());
+    SocketHandle socket = OpenLoopbackUdp(); // where the answers go
+    const std::string to = std::to_string(UnusedUdpPort());
+    FILE* listener = StartPeer("-b 127.0.0.1 -p " + to + " --json --max=2 --timeout 20000 --echo " +
+                               "--answer-port " + std::to_string(SocketLocalPort(socket)));
+    char line[256] = {}; // the peer's first line, once it listens (or its end)
+    ASSERT_TRUE(listener && std::fgets(line, sizeof line, listener));
+    ASSERT_NE(std::strstr(line, "\"listening\""), nullptr) << line;
+    std::string sent, received;
+    EXPECT_EQ(Finish(StartPeer("--to 127.0.0.1 --to-port=" + to + " --count 2 --rate 50 " +
+                               "--fresh-port --send-hex \"68 65 6c 6c 6f 0d\""),
+                     &sent),
+              0);
+    for (int i = 0; i < 2; ++i) {
+        char answer[64];
+        ASSERT_EQ(SocketWaitReadable(socket, 5000), 1) << "no answer " << i << " came";
+        ASSERT_EQ(SocketReceiveFrom(socket, answer, sizeof answer, nullptr, nullptr), 11);
+        EXPECT_TRUE(CheckFrame(answer, 11, -1).wellFormed &&
+                    std::string(answer + 5, 6) == "hello\r");
+    }
+    EXPECT_EQ(Finish(listener, &received), 0);
+    EXPECT_NE(received.find("\"event\":\"done\",\"received\":2"), std::string::npos) << received;
     SocketClose(socket);
     SocketsStop();
 }

@@ -88,8 +88,6 @@ TEST_F(EditorTest, EditorAsksForChangeNoticesKnowsItsBorderStateAndGivesBackItsM
 // lines, added at a position or after the last, set, removed and cleared.
 TEST_F(EditorTest, AttributesAndLines) {
     HWND box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
-    SetAttribute(EDITOR_READ_ONLY, 0);
-    EXPECT_EQ(Attribute(EDITOR_READ_ONLY), 0);
     GadgetSetText(11, Text(40, 'w') + " " + Text(40, 'w') + " " + Text(40, 'w'));
     EXPECT_TRUE(Attribute(EDITOR_WORD_WRAP) == 1 && Lines(box) > 1);
     SetAttribute(EDITOR_WORD_WRAP, 0);

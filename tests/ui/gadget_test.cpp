@@ -127,29 +127,21 @@ TEST_F(GadgetTest, CallsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
 }
 
 // Colours, which the program never sets: a label's back colour paints with a
-// brush that gadgets of that colour share, a field's front colour is its
-// text's; the brush goes once no gadget has the colour.
+// brush that gadgets of that colour share; the brush goes once no gadget
+// has the colour.
 TEST_F(GadgetTest, ColourRequestsAreAnsweredWithTheGadgetsColoursAndBrushesShared) {
     HWND window = OpenWindow();
     HWND label = Handle(GadgetCreateText(1, 10, 10, 80, 20, "label"));
-    HWND field = Handle(GadgetCreateString(2, 10, 40, 80, 20, "field"));
-    const int32_t red = RGB(200, 0, 0), blue = RGB(0, 0, 190);
+    GadgetCreateString(2, 10, 40, 80, 20, "field");
+    const int32_t blue = RGB(0, 0, 190);
     HDC dc = CreateCompatibleDC(nullptr);
-    auto ask = [&](HWND control, UINT message) {
-        return SendMessageW(window, message, reinterpret_cast<WPARAM>(dc),
-                            reinterpret_cast<LPARAM>(control));
-    };
-    auto set = [](ObjectNumber number, int32_t type, int32_t color) {
-        Record(number)->kind->setColor(Record(number), type, color);
-    };
-    set(2, GADGET_COLOR_FRONT, red);
-    ask(field, WM_CTLCOLOREDIT);
-    EXPECT_EQ(GetTextColor(dc), static_cast<COLORREF>(red));
-    set(1, GADGET_COLOR_BACK, blue);
-    set(2, GADGET_COLOR_BACK, blue);
+    for (ObjectNumber number : {1, 2})
+        Record(number)->kind->setColor(Record(number), GADGET_COLOR_BACK, blue);
     HBRUSH shared = Record(1)->colors.brush;
     EXPECT_TRUE(Record(2)->colors.brush == shared && BrushReferences(shared) == 2);
-    EXPECT_EQ(ask(label, WM_CTLCOLORSTATIC), reinterpret_cast<LRESULT>(shared));
+    EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(label)),
+              reinterpret_cast<LRESULT>(shared));
     EXPECT_EQ(GetBkColor(dc), static_cast<COLORREF>(blue));
     GadgetFree(2);
     EXPECT_EQ(BrushReferences(shared), 1);
