@@ -1,37 +1,30 @@
 #pragma once
-// The program's own texts, as the panel and its messages show them
-// (Windows-1251 bytes; the Russian words are given beside each).
+// The program's own texts, as the panel and its messages show them: written
+// here as words, held as Windows-1251 bytes (runtime/cp1251_literal.h). The
+// test bed reads them from here (scripts/lib/program_facts.py).
+#include "runtime/cp1251_literal.h"
 
 // Title of the window and of the program's messages.
-inline constexpr char kProgramTitle[] = "Virtual Q7700-Ethernet demo";
+inline constexpr const char* kProgramTitle = Cp1251Literal<u8"Virtual Q7700-Ethernet demo">;
 
-inline constexpr char kLabelIpText[] = "IP Q7700-Ethernet: ";
-inline constexpr char kDefaultPeerAddress[] = "192.168.0.10";
-inline constexpr char kLabelPortText[] = "\xCF\xEE\xF0\xF2: "; // "Порт: "
-inline constexpr char kDefaultPort[] = "2048";
-inline constexpr char kStopText[] = "\xD1\xF2\xEE\xEF";                             // "Стоп"
-inline constexpr char kStartText[] = "\xCF\xF3\xF1\xEA";                            // "Пуск"
-inline constexpr char kLabelMessageText[] = "\xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5"; // "Сообщение"
-inline constexpr char kLabelCodesText[] = "ASCII-\xEA\xEE\xE4\xFB"; // "ASCII-коды"
-inline constexpr char kDefaultCode1[] = "10";
-inline constexpr char kDefaultCode2[] = "13";
-inline constexpr char kSendText[] = "\xCF\xE5\xF0\xE5\xE4\xE0\xF2\xFC";       // "Передать"
-inline constexpr char kLabelReceivedText[] = "\xCF\xF0\xE8\xED\xFF\xF2\xEE:"; // "Принято:"
+inline constexpr const char* kLabelIpText = Cp1251Literal<u8"IP Q7700-Ethernet: ">;
+inline constexpr const char* kDefaultPeerAddress = Cp1251Literal<u8"192.168.0.10">;
+inline constexpr const char* kLabelPortText = Cp1251Literal<u8"Порт: ">;
+inline constexpr const char* kDefaultPort = Cp1251Literal<u8"2048">;
+inline constexpr const char* kStopText = Cp1251Literal<u8"Стоп">;
+inline constexpr const char* kStartText = Cp1251Literal<u8"Пуск">;
+inline constexpr const char* kLabelMessageText = Cp1251Literal<u8"Сообщение">;
+inline constexpr const char* kLabelCodesText = Cp1251Literal<u8"ASCII-коды">;
+inline constexpr const char* kDefaultCode1 = Cp1251Literal<u8"10">;
+inline constexpr const char* kDefaultCode2 = Cp1251Literal<u8"13">;
+inline constexpr const char* kSendText = Cp1251Literal<u8"Передать">;
+inline constexpr const char* kLabelReceivedText = Cp1251Literal<u8"Принято:">;
 
-// "Проблемы инициализации сетевого адаптера. Программа будет закрыта."
-inline constexpr char kNetworkStartFailedText[] =
-    "\xCF\xF0\xEE\xE1\xEB\xE5\xEC\xFB \xE8\xED\xE8\xF6\xE8\xE0\xEB\xE8\xE7\xE0\xF6\xE8\xE8 "
-    "\xF1\xE5\xF2\xE5\xE2\xEE\xE3\xEE \xE0\xE4\xE0\xEF\xF2\xE5\xF0\xE0. "
-    "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xE1\xF3\xE4\xE5\xF2 \xE7\xE0\xEA\xF0\xFB\xF2\xE0.";
-
-// "Порт " N " занят. Вероятно, его использует другая программа."
-inline constexpr char kPortBusyBefore[] = "\xCF\xEE\xF0\xF2 ";
-inline constexpr char kPortBusyAfter[] =
-    " \xE7\xE0\xED\xFF\xF2. \xC2\xE5\xF0\xEE\xFF\xF2\xED\xEE, \xE5\xE3\xEE "
-    "\xE8\xF1\xEF\xEE\xEB\xFC\xE7\xF3\xE5\xF2 \xE4\xF0\xF3\xE3\xE0\xFF "
-    "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0.";
-
-inline constexpr char kErrorTitle[] = "\xCE\xF8\xE8\xE1\xEA\xE0!"; // "Ошибка!"
-// "Невозможно подключиться!"
-inline constexpr char kCannotConnectText[] =
-    "\xCD\xE5\xE2\xEE\xE7\xEC\xEE\xE6\xED\xEE \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE8\xF2\xFC\xF1\xFF!";
+inline constexpr const char* kNetworkStartFailedText =
+    Cp1251Literal<u8"Проблемы инициализации сетевого адаптера. Программа будет закрыта.">;
+// The busy-port message: kPortBusyBefore, the port number, kPortBusyAfter.
+inline constexpr const char* kPortBusyBefore = Cp1251Literal<u8"Порт ">;
+inline constexpr const char* kPortBusyAfter =
+    Cp1251Literal<u8" занят. Вероятно, его использует другая программа.">;
+inline constexpr const char* kErrorTitle = Cp1251Literal<u8"Ошибка!">;
+inline constexpr const char* kCannotConnectText = Cp1251Literal<u8"Невозможно подключиться!">;

@@ -2,30 +2,11 @@
 
 #include <cstdint>
 
-// Characters of the bytes 0x80-0xBF; 0xC0-0xFF are U+0410-U+044F in order.
-static const char16_t kHighHalf[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
-};
-
-static char16_t CharOfByte(unsigned char byte) {
-    if (byte < 0x80) return byte;
-    if (byte < 0xC0) return kHighHalf[byte - 0x80];
-    return static_cast<char16_t>(0x0410 + (byte - 0xC0));
-}
+#include "runtime/cp1251_table.h"
 
 static char ByteOfChar(char32_t c) {
-    if (c < 0x80) return static_cast<char>(c);
-    if (c >= 0x0410 && c <= 0x044F) return static_cast<char>(0xC0 + (c - 0x0410));
-    for (int i = 0; i < 64; ++i)
-        if (kHighHalf[i] == c) return static_cast<char>(0x80 + i);
-    return '?';
+    int byte = Cp1251ByteOfChar(c);
+    return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 std::u16string Cp1251ToUtf16(std::string_view text) {
@@ -33,7 +14,7 @@ std::u16string Cp1251ToUtf16(std::string_view text) {
     chars.reserve(text.size());
     for (char byte : text) {
         if (!byte) break;
-        chars.push_back(CharOfByte(static_cast<unsigned char>(byte)));
+        chars.push_back(Cp1251CharOfByte(static_cast<unsigned char>(byte)));
     }
     return chars;
 }
@@ -58,7 +39,7 @@ std::string Cp1251ToUtf8(std::string_view text) {
     utf8.reserve(text.size() * 2);
     for (char byte : text) {
         if (!byte) break;
-        char16_t c = CharOfByte(static_cast<unsigned char>(byte));
+        char16_t c = Cp1251CharOfByte(static_cast<unsigned char>(byte));
         if (c < 0x80) {
             utf8.push_back(static_cast<char>(c));
         } else if (c < 0x800) {
@@ -73,7 +54,11 @@ std::string Cp1251ToUtf8(std::string_view text) {
     return utf8;
 }
 
+// Overlong forms, UTF-16 surrogates and values past U+10FFFF are malformed
+// too: decoded, they would smuggle in a character (a zero among them) that
+// the bytes do not plainly say.
 Text Utf8ToCp1251(std::string_view utf8) {
+    static const char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
     Text text;
     size_t i = 0;
     while (i < utf8.size()) {
@@ -96,6 +81,7 @@ Text Utf8ToCp1251(std::string_view utf8) {
             else
                 c = (c << 6) | (next & 0x3F);
         }
+        valid = valid && c >= kSmallest[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
         if (!valid) {
             text.push_back('?');
             ++i;

@@ -13,10 +13,11 @@ both carry it as U+0098.
 import bisect
 import re
 
+import program_facts
 import traffic
 
-BLOCK_SIZE = 1000
-LIBRARY_LIMIT = 2048
+BLOCK_SIZE = program_facts.RECEIVE_BLOCK_SIZE
+LIBRARY_LIMIT = program_facts.SERVER_DATAGRAM_SIZE
 _LINE_BREAK = re.compile(rb"[\r\n]")
 _LINE_BREAK_PAIR = re.compile(rb"[\r\n][\r\n]")
 

@@ -17,12 +17,16 @@ import threading
 import time
 import unittest
 
+import program_facts
+
 OPERATOR_ADDRESS = "192.168.0.2"
 DEVICE_ADDRESS = "192.168.0.10"
 
 # The panel's controls that the tests, the benchmarks and the soak press and read.
-FIELD_IP, FIELD_PORT, START, STOP, FIELD_MESSAGE, SEND, BOX = 2, 4, 5, 6, 7, 8, 11
-FIELD_CODE1, FIELD_CODE2 = 13, 14
+FIELD_IP, FIELD_PORT, START, STOP, FIELD_MESSAGE, SEND, BOX, FIELD_CODE1, FIELD_CODE2 = (
+    program_facts.CONTROLS[name] for name in ("FieldIp", "FieldPort", "ButtonStart", "ButtonStop",
+                                              "FieldMessage", "ButtonSend", "BoxReceived",
+                                              "FieldCode1", "FieldCode2"))
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 DISSECTOR = os.path.join(ROOT, "tools", "wireshark", "q7700.lua")
 
@@ -53,13 +57,6 @@ def can_make_namespaces():
     ok = subprocess.run(["ip", "netns", "add", probe], capture_output=True).returncode == 0
     subprocess.run(["ip", "netns", "del", probe], capture_output=True)
     return ok
-
-
-def skip_unless_namespaces(cls):
-    if not can_make_namespaces():
-        return unittest.skip("needs root to create network namespaces; the end-to-end "
-                             "tests were not run")(cls)
-    return cls
 
 
 def run(*args):
@@ -194,7 +191,7 @@ class TestBed:
             shutil.copytree(PATHS["prefix"], self.prefix, symlinks=True)
         subprocess.run(["ip", "netns", "exec", self.operator, "wineserver", "-p"], env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=True)
+                       stderr=subprocess.DEVNULL, check=True, timeout=60)
         # Start the prefix's services now, so that they do not hold a test's output.
         subprocess.run(["ip", "netns", "exec", self.operator, PATHS["loader"], "wineboot"],
                        env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -241,7 +238,7 @@ class TestBed:
             if process.poll() is None:
                 process.kill()
                 process.wait()
-        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=60)
         subprocess.run(["ip", "netns", "del", self.operator], capture_output=True)
         if self.with_device:
             subprocess.run(["ip", "netns", "del", self.device], capture_output=True)
@@ -430,7 +427,11 @@ class Session:
         """Presses the close box and returns the exit code and the seconds it took."""
         start = time.monotonic()
         self.driver.ok("close")
-        code = self.program.wait(timeout)
+        try:
+            code = self.program.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the program did not end within %d s of the close box" %
+                                 timeout) from None
         return code, time.monotonic() - start
 
     def end(self):
@@ -477,6 +478,7 @@ class Traffic:
 
     def __init__(self, bed, plan, rate, seconds=0, ports=1, first_index=0):
         self.plan = plan
+        self.seconds = seconds
         self.first_index = first_index
         args = ["python3", self.SCRIPT, "--to", OPERATOR_ADDRESS, "--rate", rate,
                 "--seconds", seconds, "--ports", ports, "--seed", plan.seed,
@@ -540,9 +542,14 @@ class Traffic:
             raise RuntimeError("the traffic sender gave no summary")
         return self._summary
 
-    def finish(self, timeout=600):
-        """Waits for a sender with a time or count limit to end by itself."""
-        self.process.wait(timeout)
+    def finish(self, slack=30):
+        """Waits for a sender with a time limit to end by itself, at most
+        slack seconds after its time is up."""
+        try:
+            self.process.wait(self.seconds + slack)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the traffic sender did not end %d s after its %s s" %
+                                 (slack, self.seconds)) from None
         return self.summary()
 
 
@@ -585,16 +592,17 @@ def screenshot(path):
 
 class BedTestCase(unittest.TestCase):
     """A test class with a test bed of its own, made before its first test and
-    taken down after its last (also when making it failed half way), or
-    skipped where namespaces cannot be made. Subclasses name the bed."""
+    taken down after its last (also when making it failed half way). Where
+    namespaces cannot be made the class fails: a run that could not test the
+    program must not pass. Subclasses name the bed."""
     bed_tag = None      # names the namespaces and the Wine prefix copy
     with_device = True  # whether the device host is there
 
     @classmethod
     def setUpClass(cls):
         if not can_make_namespaces():
-            raise unittest.SkipTest("needs root to create network namespaces; the end-to-end "
-                                    "tests were not run")
+            raise RuntimeError("needs root to create network namespaces: the end-to-end tests "
+                               "cannot run here")
         cls.bed = TestBed(cls.bed_tag or cls.__name__.lower(), with_device=cls.with_device)
         cls.addClassCleanup(cls.bed.down)
         cls.bed.up()

@@ -21,8 +21,8 @@ Layout of datagram i (all of it cut at the datagram's size):
     0x00              where the shown text ends
     filler            any values, from a pool that holds each byte value
 
-so the text shown of i is the mark, the tag and the body, cut at the block of
-1000 bytes that the program reads. The mark starts every fragment and the tag
+so the text shown of i is the mark, the tag and the body, cut at the block
+that the program reads (program_facts.py). The mark starts every fragment and the tag
 names it, which keeps the fragments in the box apart; across a run the shown
 text still holds every byte value from 0x01 to 0xFF, and the rest every value
 at all. Only the pairing of CR and LF is left out of what shows, because the
@@ -38,6 +38,8 @@ import socket
 import sys
 import time
 
+import program_facts
+
 MARK = 0x01
 HEADER_SIZE = 5
 TAG_DIGITS = b"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
@@ -50,35 +52,39 @@ _BODY_BYTES = bytes(b for b in range(256) if b not in (0, MARK))
 _TO_BODY = bytes(_BODY_BYTES[b % len(_BODY_BYTES)] for b in range(256))
 _LINE_BREAK_RUN = re.compile(rb"[\r\n]{2,}")
 
+BLOCK = program_facts.RECEIVE_BLOCK_SIZE  # what the program reads of a datagram
+BUFFER = program_facts.SERVER_DATAGRAM_SIZE  # longer datagrams are dropped unseen
+
 # Sizes where the program's handling changes: nothing to show, header only,
 # the first shown byte, the read block's end, the library's receive buffer.
-EDGE_SIZES = (0, 1, 4, 5, 6, 7, 10, 999, 1000, 1001, 2047, 2048, 2049, MAX_DATAGRAM)
+EDGE_SIZES = (0, 1, 4, 5, 6, 7, 10, BLOCK - 1, BLOCK, BLOCK + 1, BUFFER - 1, BUFFER, BUFFER + 1,
+              MAX_DATAGRAM)
 
 
 def flood_size(rng):
     """Any size up to the largest, weighted so that most datagrams are ones
-    the program takes in (it drops those over 2048 bytes unseen)."""
+    the program takes in (it drops those over BUFFER bytes unseen)."""
     pick = rng.random()
     if pick < 0.10:
         return rng.choice(EDGE_SIZES)
     if pick < 0.60:
-        return rng.randint(0, 1100)
+        return rng.randint(0, BLOCK + 100)
     if pick < 0.80:
-        return rng.randint(1001, 2048)
-    return rng.randint(2049, MAX_DATAGRAM)
+        return rng.randint(BLOCK + 1, BUFFER)
+    return rng.randint(BUFFER + 1, MAX_DATAGRAM)
 
 
 def flood_body_length(rng):
-    """Mostly short texts, some long, and some that run past the 1000-byte
-    block, which the program must cut there."""
+    """Mostly short texts, some long, and some that run past the block the
+    program reads, which it must cut there."""
     pick = rng.random()
     if pick < 0.60:
         return rng.randint(0, 40)
     if pick < 0.85:
         return rng.randint(41, 300)
     if pick < 0.95:
-        return rng.randint(301, 994)
-    return rng.randint(995, 1100)
+        return rng.randint(301, BLOCK - 6)
+    return rng.randint(BLOCK - 5, BLOCK + 100)
 
 
 def _alternate(match):

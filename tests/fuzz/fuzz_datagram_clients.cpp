@@ -3,7 +3,9 @@
 // closes, floods of new senders, and allocation failures, decoded from the
 // input. After every step the store is compared with a model that knows
 // nothing but a byte queue per sender and the store's documented bounds:
-// MaxUnreadBytes per sender, MaxDatagramClients senders, of which the least
+// MaxUnreadBytes per sender (also a datagram that fills a sender's unread
+// bytes to exactly the bound, and one a byte past it), MaxDatagramClients
+// senders, of which the least
 // recently active one without unread bytes (never the last event's) makes
 // way for a new sender, and a datagram dropped whole when it does not fit.
 // A dropped datagram, also one dropped for want of memory, changes nothing.
@@ -66,6 +68,13 @@ class Run {
         kept.lastActivity = ++clock_;
         spared_ = sender;
         FUZZ_CHECK(client == Find(sender));
+    }
+
+    // A datagram that takes the sender's unread bytes to the bound, or one
+    // byte past it.
+    void FillToBound(int32_t sender, bool past, int64_t failAfter) {
+        size_t unread = senders_[static_cast<size_t>(sender)].unread.size();
+        Receive(sender, size_t{MaxUnreadBytes} - unread + past, failAfter);
     }
 
     void Read(int32_t sender, int32_t size) {
@@ -186,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Run run;
     int64_t failAfter = -1; // armed by one step for the datagrams of the next
     while (!input.Empty()) {
-        int op = input.Byte() % 6;
+        int op = input.Byte() % 7;
         if (op == 4) {
             failAfter = input.Byte() % 4;
             continue;
@@ -204,7 +213,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 run.Receive((sender + k) % kSenders, length, failAfter);
         }
         if (op == 5) run.ReadLastEventClient(word % 2048);
-        if (op == 0 || op == 3) failAfter = -1;
+        if (op == 6) run.FillToBound(sender, word & 0x8000, failAfter);
+        if (op == 0 || op == 3 || op == 6) failAfter = -1;
         run.Compare();
     }
     run.Finish();

@@ -1,8 +1,8 @@
 #pragma once
 // What the network tests share: a started network library on a fresh
-// program heap, loopback sockets of the test's own, a server with a sender
-// or a connecting client, and bounded waits for server events. Everything
-// stays on 127.0.0.1 (and ::1).
+// program heap, loopback sockets of the test's own, a server with a sender,
+// and bounded waits for server events. Everything stays on 127.0.0.1 (and
+// ::1).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -104,7 +104,6 @@ template <int32_t Mode> class ServerTest : public NetworkTest {
         NetworkTest::SetUp();
         ASSERT_NE(OpenServer(0, 0, Mode, "127.0.0.1"), 0);
         port_ = static_cast<uint16_t>(ServerLocalPort(0));
-        openServerBytes_ = LiveBytes();
         sender_ = OpenLoopbackUdp();
     }
     void TearDown() override {
@@ -118,16 +117,7 @@ template <int32_t Mode> class ServerTest : public NetworkTest {
         EXPECT_EQ(SocketWaitReadable(Server(0)->socket, 3000), 1);
         return PollServerEvents();
     }
-    // A connection of the test's own, accepted by the server: its record is
-    // then the last event's client.
-    ConnectionRecord* ConnectAndAccept() {
-        ConnectionRecord* connection = OpenConnection("127.0.0.1", port_, NetModeTcp);
-        EXPECT_NE(connection, nullptr);
-        EXPECT_EQ(WaitForEvent(), NetEventConnect);
-        return connection;
-    }
     uint16_t port_ = 0;
-    size_t openServerBytes_ = 0; // the registry and the open server, no clients
     SocketHandle sender_ = NoSocket;
 };
 using DatagramServerTest = ServerTest<NetModeUdp>;

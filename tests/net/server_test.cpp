@@ -53,40 +53,19 @@ TEST_F(ServerRegistry, StartWithoutHeapOrSocketsReportsZeroAndStopClosesEverySer
     EXPECT_TRUE(PortIsFree(port));
 }
 
-// A numbered server gives its socket, a dynamic one its record's address.
-// Events come one per poll, numbered servers in ascending order first. A
-// number closes only its own server, also when it is given again and the
-// new server fails; -1 closes every server.
-TEST_F(DatagramServerTest, EventsComeByNumberThenFromDynamicServersAndClosesGoByNumber) {
-    intptr_t socket = OpenServer(5, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(socket, 0);
-    EXPECT_EQ(Server(5)->socket, socket);
+// A dynamic server's number is its record's address; -1 closes every
+// server (as the library's stop does).
+TEST_F(DatagramServerTest, DynamicServersAreTheirRecordsAndMinusOneClosesEveryServer) {
     intptr_t dynamic = OpenServer(DynamicNumber, 0, NetModeUdp, "127.0.0.1");
-    ASSERT_NE(dynamic, 0); // its record's address: Server(dynamic) below
-    ASSERT_NE(OpenServer(2, 0, NetModeUdp, "127.0.0.1"), 0);
-    for (ObjectNumber number : {dynamic, intptr_t{5}, intptr_t{2}}) { // the opposite order
-        ASSERT_EQ(SendBytes(sender_, "x", static_cast<uint16_t>(ServerLocalPort(number))), 1);
-        ASSERT_EQ(SocketWaitReadable(Server(number)->socket, 3000), 1);
-    }
-    for (ObjectNumber number : {intptr_t{2}, intptr_t{5}, dynamic}) {
-        ASSERT_EQ(PollServerEvents(), NetEventData);
-        EXPECT_EQ(LastEventClient()->owner, Server(number)) << number;
-    }
-    EXPECT_EQ(PollServerEvents(), NetEventNone);
-    auto port = static_cast<uint16_t>(ServerLocalPort(2));
-    EXPECT_EQ(OpenServer(2, 70000, NetModeUdp), 0);
-    EXPECT_TRUE(PortIsFree(port));
-    EXPECT_NE(Server(5), nullptr);
+    ASSERT_TRUE(dynamic != 0 && Server(dynamic) == reinterpret_cast<ServerRecord*>(dynamic));
     CloseServer(-1);
-    EXPECT_EQ(Server(5), nullptr);
-    EXPECT_EQ(Server(dynamic), nullptr);
+    EXPECT_TRUE(Server(0) == nullptr && Server(dynamic) == nullptr && PortIsFree(port_));
 }
 
-// Every refused open returns its failure value at once (a refused connect
-// does not wait out its time-out) and leaves nothing behind: no server, no
-// socket, no heap bytes. A host name with a character no name may hold
-// fails inside the lookup, without asking any name server. Without heap
-// for its record an open fails too; a connection's socket, made (for a
+// Every refused open returns its failure value and leaves nothing behind:
+// no server, no socket, no heap bytes. A host name with a character no name
+// may hold fails inside the lookup, without asking any name server. Without
+// heap for its record an open fails too; a connection's socket, made (for a
 // stream, connected) before the record, is closed again.
 TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
     SocketHandle holder = OpenLoopbackUdp();
@@ -128,7 +107,6 @@ TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
     int descriptors = OpenDescriptors();
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << &c - cases << ": " << (c.address ? c.address : "null"));
-        auto start = Clock::now();
         {
             FailingHeap failing(ProgramHeap(), c.heap);
             EXPECT_EQ(c.server ? OpenServer(c.number, c.port, c.mode, c.address)
@@ -136,7 +114,6 @@ TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
                                      c.address, c.port, c.mode, c.timeout, c.local, 0)),
                       0);
         }
-        EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
         EXPECT_EQ(Server(0), nullptr);
         EXPECT_EQ(LiveBytes(), bytes);
         EXPECT_EQ(OpenDescriptors(), descriptors);
@@ -157,7 +134,6 @@ TEST(SocketLayer, RefusalsSayWhy) {
     EXPECT_EQ(SocketCreate(false, SocketDatagram), NoSocket);
     EXPECT_EQ(SocketLastError(), SocketErrorNotStarted);
     ASSERT_TRUE(SocketsStart());
-    EXPECT_EQ(SocketCreate(false, 3), NoSocket); // no raw sockets
     SocketHandle receiver = OpenLoopbackUdp(), sender = SocketCreate(false, SocketDatagram);
     auto port = static_cast<uint16_t>(SocketLocalPort(receiver));
     // The largest datagram the network carries goes, also to a port that
@@ -165,16 +141,12 @@ TEST(SocketLayer, RefusalsSayWhy) {
     for (size_t size : {size_t{12}, size_t{65507}})
         EXPECT_EQ(SendBytes(sender, Pattern(size), UnusedUdpPort()), static_cast<int32_t>(size));
     EXPECT_EQ(SendBytes(sender, Pattern(65508), UnusedUdpPort()), -1);
-    ASSERT_EQ(SendBytes(sender, Pattern(65), port), 65);
-    ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
-    char buffer[64];
-    EXPECT_EQ(SocketReceiveFrom(receiver, buffer, sizeof buffer, nullptr, nullptr), -1);
-    EXPECT_EQ(SocketLastError(), SocketErrorMessageTooLong); // and it is gone
-    EXPECT_EQ(SocketWaitReadable(receiver, 0), 0);
-    // A negative size is refused, never taken for a huge one: the bytes
-    // that wait stay, and a send says why.
+    // (One longer than the buffer is dropped whole: the datagram tests.) A
+    // negative size is refused, never taken for a huge one: the bytes that
+    // wait stay, and a send says why.
     ASSERT_EQ(SendBytes(sender, "a", port) + SendBytes(sender, "b", port), 2);
     ASSERT_EQ(SocketWaitReadable(receiver, 3000), 1);
+    char buffer[8];
     EXPECT_EQ(SocketReceiveFrom(receiver, buffer, -1, nullptr, nullptr), -1);
     EXPECT_EQ(SocketReceive(receiver, buffer, -1, false), -1);
     EXPECT_EQ(SocketSendTo(sender, buffer, -1, Loopback(), port), -1);

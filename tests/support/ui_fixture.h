@@ -13,7 +13,6 @@
 #include "runtime/cp1251.h"
 #include "runtime/program_heap.h"
 #include "runtime/threads.h"
-#include "tests/support/clock_win.h"
 #include "tests/support/wait_until.h"
 #include "ui/gadgets/gadgets.h"
 #include "ui/windows/event_codes.h"
@@ -21,13 +20,6 @@
 #include "ui/windows/gadget_hooks.h"
 #include "ui/windows/post_event.h"
 #include "ui/windows/window.h"
-
-// A visible top-level window whose procedure is not the library's; the caller
-// destroys it.
-inline HWND PlainWindow(DWORD exStyle = 0, int x = 500) {
-    return CreateWindowExW(exStyle, L"Static", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 300,
-                           250, 150, nullptr, nullptr, nullptr, nullptr);
-}
 
 // A window's text as the system holds it.
 inline std::u16string Native(HWND window) {
@@ -79,9 +71,12 @@ class UiTest : public ::testing::Test {
     }
 
     static HWND Handle(intptr_t opened) { return reinterpret_cast<HWND>(opened); }
-    // A plain window of the test's, destroyed after it.
+    // A visible top-level window of the test's whose procedure is not the
+    // library's, destroyed after it.
     HWND RawWindow(DWORD exStyle = 0, int x = 500) {
-        return raw_.emplace_back(PlainWindow(exStyle, x));
+        return raw_.emplace_back(CreateWindowExW(exStyle, L"Static", L"plain",
+                                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 300, 250, 150,
+                                                 nullptr, nullptr, nullptr, nullptr));
     }
     // A child control of parent with its identifier.
     static HWND Control(HWND parent, int id, const wchar_t* className = L"BUTTON",
@@ -153,10 +148,4 @@ class GadgetsTest : public UiTest {
                                  "gadgets", 0, nullptr));
     }
     static GadgetRecord* Record(ObjectNumber number) { return FindGadget(number); }
-    // Gives the control the keyboard focus in the foreground window.
-    static bool Focus(HWND control) {
-        SetForegroundWindow(GetAncestor(control, GA_ROOT));
-        SetFocus(control);
-        return WaitUntil([&] { return GetFocus() == control; });
-    }
 };

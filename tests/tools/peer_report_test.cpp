@@ -40,7 +40,6 @@ TEST(PeerReport, DatagramReportsNameWhatTheCheckFound) {
          "\"nonce_fresh\":true}"},
         {"ab", -1, "NOT well-formed (only 2 bytes, a frame has at least 5)\n",
          "\"header\":\"6162\",\"frame\":false,\"nonce\":-1,\"checks\":{\"length_ok\":false"},
-        {"", -1, "header (none)\n", "\"header\":\"\",\"frame\":false,\"nonce\":-1"},
         {"\x10\x03\x00\x01\x10"s + "A\0B"s, -1, "nonce 1; the message holds a zero byte\n",
          "\"payload_zero\":true"},
         {"\x10\xCB\x00\x07\x10"s + std::string(203, 'z'), -1, "zzz\" ... (75 more)\n    hex:  7A",

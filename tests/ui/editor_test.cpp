@@ -70,45 +70,40 @@ class EditorTest : public GadgetsTest {
 
 } // namespace
 
-// Its class, styles and sunken edge are in the gadget test's table of kinds.
 TEST_F(EditorTest, EditorAsksForChangeNoticesKnowsItsBorderStateAndGivesBackItsMemory) {
     HWND box = CreateBox();
     EXPECT_NE(SendMessageW(box, EM_GETEVENTMASK, 0, 0) & ENM_CHANGE, 0);
     EXPECT_EQ(ThemedBorderState(box), 6); // read-only, else disabled (4) or normal (1)
     GadgetDisable(11, 1);
     EXPECT_EQ(ThemedBorderState(box), 4);
-    EXPECT_EQ(ThemedBorderState(Handle(GadgetCreateEditor(2, 10, 120, 100, 50))), 1);
-    // Destroyed, an editor gives back its properties and memory.
     GadgetFree(11);
     const size_t before = PlatformHeapLiveBytes(ProgramHeap());
-    for (int round = 0; round < 3; ++round) {
-        box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
-        GadgetSetText(11, "some text");
-        EXPECT_NE(GetPropW(box, kClientRectProperty), nullptr);
-        GadgetFree(11);
-    }
+    CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
+    GadgetSetText(11, "some text");
+    GadgetFree(11);
     EXPECT_EQ(PlatformHeapLiveBytes(ProgramHeap()), before);
 }
 
-TEST_F(EditorTest, ReadOnlyAndWordWrapAttributesAndTheFrontColourOfTheEditor) {
+// What the program never does, one case each: the attributes and the
+// lines, added at a position or after the last, set, removed and cleared.
+TEST_F(EditorTest, AttributesAndLines) {
     HWND box = CreateBox(EDITOR_READ_ONLY | EDITOR_WORD_WRAP);
-    EXPECT_EQ(Attribute(EDITOR_READ_ONLY), 1);
-    SetAttribute(EDITOR_READ_ONLY, 0);
-    EXPECT_EQ(Attribute(EDITOR_READ_ONLY), 0);
     GadgetSetText(11, Text(40, 'w') + " " + Text(40, 'w') + " " + Text(40, 'w'));
     EXPECT_TRUE(Attribute(EDITOR_WORD_WRAP) == 1 && Lines(box) > 1);
     SetAttribute(EDITOR_WORD_WRAP, 0);
     EXPECT_TRUE(Attribute(EDITOR_WORD_WRAP) == 0 && Lines(box) == 1);
-    SetAttribute(5, 1); // attributes the editor does not know
-    EXPECT_EQ(Attribute(5), 0);
-    // The front colour outlives a font change.
-    record_->kind->setColor(record_, GADGET_COLOR_FRONT, RGB(200, 0, 0));
-    record_->kind->setFont(record_, reinterpret_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)));
-    CHARFORMATW format{};
-    format.cbSize = sizeof(format);
-    SendMessageW(box, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-    EXPECT_EQ(format.crTextColor, RGB(200, 0, 0));
-    EXPECT_EQ(record_->kind->getColor(record_, GADGET_COLOR_BACK), GADGET_COLOR_DEFAULT);
+    GadgetSetText(11, "");
+    const Text longLine(70000, 'q'); // longer than a line buffer's count can say
+    EditorAddItem(record_, -1, "b");
+    EditorAddItem(record_, 0, longLine);
+    EditorAddItem(record_, 40, "end");
+    EditorSetItemText(record_, 1, "a");
+    EXPECT_EQ(GadgetGetText(11), longLine + "\r\na\r\nend");
+    EXPECT_TRUE(record_->kind->getItemText(record_, 0) == longLine);
+    EditorRemoveItem(record_, 1);
+    EXPECT_EQ(record_->kind->countItems(record_), 2);
+    record_->kind->clearItems(record_);
+    EXPECT_EQ(GadgetGetText(11), "");
 }
 
 TEST_F(EditorTest, ChangesReachTheWaitAsChangeEventsAlsoWhenAnotherThreadMakesThem) {
@@ -141,45 +136,6 @@ TEST_F(EditorTest, ChangesReachTheWaitAsChangeEventsAlsoWhenAnotherThreadMakesTh
         Drain();
     }
     EXPECT_EQ(GadgetGetText(11), "from the worker");
-}
-
-// Lines: added at a position or after the last (-1 or past the end), removed,
-// set, cleared. An empty line added to an empty editor is pending (mark 1)
-// until the next line makes it real (mark 2).
-TEST_F(EditorTest, LinesAreAddedRemovedSetAndClearedWithTheirBreaks) {
-    CreateBox(0);
-    auto add = [&](int32_t at, const Text& text) { EditorAddItem(record_, at, text); };
-    const Text cyrillic = "\xCF\xF0\xE8\xE2\xE5\xF2";
-    const std::tuple<std::function<void()>, Text, int32_t, int32_t> steps[] = {
-        // A change; the whole text, the count and the pending-empty-line mark after it.
-        {[&] { add(-1, ""); }, "", 1, 1},
-        {[&] { GadgetSetText(11, "text"); }, "text", 1, 1}, // a whole text keeps the mark
-        {[&] { GadgetSetText(11, ""); }, "", 0, 0},         // the empty text forgets it
-        {[&] { add(-1, ""); }, "", 1, 1},
-        {[&] { add(-1, "b"); }, "\r\nb", 2, 2},
-        {[&] { add(0, cyrillic); }, cyrillic + "\r\n\r\nb", 3, 2},
-        {[&] { add(40, "end"); }, cyrillic + "\r\n\r\nb\r\nend", 4, 2},
-        {[&] { EditorSetItemText(record_, 1, "a"); }, cyrillic + "\r\na\r\nb\r\nend", 4, 2},
-        {[&] { EditorRemoveItem(record_, 2); }, cyrillic + "\r\na\r\nend", 3, 2},
-        {[&] { add(-1, ""); }, cyrillic + "\r\na\r\nend\r\n", 4, 2},
-        {[&] { record_->kind->clearItems(record_); }, "", 0, 0},
-        {[&] { add(-1, ""); }, "", 1, 1},
-        {[&] { EditorRemoveItem(record_, 0); }, "", 0, 0}};
-    int step = 0;
-    for (const auto& [change, whole, count, mark] : steps) {
-        SCOPED_TRACE(step++);
-        change();
-        EXPECT_EQ(GadgetGetText(11), whole);
-        EXPECT_TRUE(record_->kind->countItems(record_) == count &&
-                    record_->editor.pendingEmptyLine == mark);
-    }
-    // Lines read whole, also one longer than a line buffer's count can say.
-    const Text longLine(70000, 'q');
-    for (const Text& line : {Text("short"), longLine, Text("after")})
-        EditorAddItem(record_, -1, line);
-    EXPECT_EQ(record_->kind->getItemText(record_, 0), "short");
-    EXPECT_TRUE(record_->kind->getItemText(record_, 1) == longLine);
-    EXPECT_EQ(record_->kind->getItemText(record_, 2), "after");
 }
 
 // Texts, typing and appends go far past the platform's default limit (32767).

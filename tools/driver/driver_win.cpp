@@ -69,6 +69,7 @@
 #include <string>
 #include <vector>
 
+#include "app/texts.h"
 #include "runtime/cp1251.h"
 #include "tools/driver/driver_win.h"
 
@@ -79,8 +80,6 @@ HWND Control(int id) {
 }
 
 namespace {
-
-const char16_t kTitle[] = u"Virtual Q7700-Ethernet demo";
 
 DWORD gProcessId; // the program's, once its window or a box of it was found
 
@@ -128,7 +127,7 @@ std::string WindowText(HWND window) {
 bool HasTitle(HWND window) {
     wchar_t title[64] = {};
     GetWindowTextW(window, title, 64);
-    return std::u16string(reinterpret_cast<char16_t*>(title)) == kTitle;
+    return Narrow(title) == kProgramTitle;
 }
 
 BOOL CALLBACK CollectVisible(HWND window, LPARAM list) {
