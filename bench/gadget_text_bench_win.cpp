@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock_win.h"
 #include "runtime/pause.h"
 #include "runtime/program_heap.h"
 #include "runtime/threads.h"
-#include "tests/support/clock_win.h"
 #include "ui/gadgets/gadgets.h"
 #include "ui/windows/event_wait.h"
 #include "ui/windows/post_event.h"

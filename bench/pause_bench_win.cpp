@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/clock_win.h"
 #include "runtime/pause.h"
-#include "tests/support/clock_win.h"
 
 namespace {
 

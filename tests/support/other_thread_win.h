@@ -70,12 +70,6 @@ template <typename Condition> bool WaitUnserved(Condition condition, DWORD timeo
     return true;
 }
 
-// Waits until another thread has sent the calling thread a message, which is
-// left unhandled.
-inline bool WaitForSentMessage() {
-    return WaitUnserved(SentMessageWaiting);
-}
-
 // Handles the messages that other threads send to the calling thread, and
 // nothing it was posted, until condition holds or timeoutMs has passed.
 template <typename Condition>

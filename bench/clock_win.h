@@ -1,5 +1,5 @@
 #pragma once
-// A clock for timing in the Windows tests and the benchmarks: milliseconds
+// A clock for timing in the benchmarks: milliseconds
 // from a fixed point, finer than the tick count.
 #include <windows.h>
 
