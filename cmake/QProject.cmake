@@ -41,6 +41,18 @@ function(q_executable target)
     endif()
 endfunction()
 
+# The program loads on Windows XP SP3 and later. The posix thread model's
+# static thread library, which GoogleTest and the tools' threads need, calls
+# GetTickCount64 (Vista and later); the program's code uses no C++ thread
+# facility (std::atomic only), so it links the win32 thread model's C++ and
+# GCC runtime and no thread library: should its code ever need one, the link
+# fails. scripts/lib/xp_imports.py checks what the program imports.
+function(q_xp_runtime target)
+    if(Q_WIN32_THREADS_RUNTIME)
+        target_link_options(${target} PRIVATE -no-pthread -B${Q_WIN32_THREADS_RUNTIME}/)
+    endif()
+endfunction()
+
 # A GoogleTest executable; each test case becomes one CTest test, listed when
 # CTest runs (under Wine for the Windows builds), not at build time.
 function(q_test target)

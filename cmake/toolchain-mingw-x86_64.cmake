@@ -11,3 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Straight to the 64-bit loader: /usr/bin/wine goes through the 32-bit one.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# The program links the win32 thread model's runtime, as the 32-bit one does.
+execute_process(COMMAND x86_64-w64-mingw32-gcc-win32 -print-libgcc-file-name
+    OUTPUT_VARIABLE Q_WIN32_THREADS_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
+get_filename_component(Q_WIN32_THREADS_RUNTIME "${Q_WIN32_THREADS_RUNTIME}" DIRECTORY)

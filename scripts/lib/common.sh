@@ -2,7 +2,7 @@
 # wineserver that the Windows tests run beside. Source it; it defines
 # functions only, and q_stop_started undoes what the q_start_* functions did.
 
-Q_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+Q_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 Q_BUILD="$Q_ROOT/build"
 
 # Which Windows build the tests run from. The program ships as 32-bit, but

@@ -30,6 +30,10 @@ FIELD_IP, FIELD_PORT, START, STOP, FIELD_MESSAGE, SEND, BOX, FIELD_CODE1, FIELD_
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 DISSECTOR = os.path.join(ROOT, "tools", "wireshark", "q7700.lua")
 
+# Where the program runs under emulation (scripts/lib/emulated32), every wait
+# for it is this many times as long: still bounded, never a sleep.
+SLOWER = float(os.environ.get("Q_TIMEOUT_SCALE", "1"))
+
 # Set by run_e2e.py from its command line.
 PATHS = {"program": None, "netfail_program": None, "driver": None, "peer": None,
          "prefix": None, "work": None, "loader": "/usr/lib/wine/wine64"}
@@ -103,7 +107,7 @@ class Driver:
     def call(self, *words, timeout=30):
         self.process.stdin.write((" ".join(str(w) for w in words) + "\n").encode())
         self.process.stdin.flush()
-        answer = self.lines.get(timeout)
+        answer = self.lines.get(timeout * SLOWER)
         if answer is None:
             raise RuntimeError("driver gave no answer to %r" % (words,))
         return answer.split(" ")
@@ -139,7 +143,7 @@ class Driver:
         return visible == "1", enabled == "1"
 
     def wait_until(self, condition, timeout=10, what="condition"):
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + timeout * SLOWER
         while time.monotonic() < deadline:
             if condition():
                 return
@@ -195,7 +199,7 @@ class TestBed:
         # Start the prefix's services now, so that they do not hold a test's output.
         subprocess.run(["ip", "netns", "exec", self.operator, PATHS["loader"], "wineboot"],
                        env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
+                       stderr=subprocess.DEVNULL, timeout=120 * SLOWER)
 
     def add_device(self):
         """The device host and its link to the operator host."""
@@ -282,7 +286,7 @@ class Peer:
 
     def next(self, event="datagram", timeout=5):
         """The next JSON object of the given event, or None after the time-out."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + timeout * SLOWER
         while True:
             left = deadline - time.monotonic()
             if left <= 0:
@@ -367,7 +371,7 @@ class Session:
         self.bed = bed
         self.program = bed.start_program(locale, program)
         self.driver = Driver(bed)
-        self.driver.ok("find", 30000)
+        self.driver.ok("find", int(30000 * SLOWER), timeout=35)
 
     def click(self, control):
         self.driver.ok("click", control)
