@@ -88,7 +88,7 @@ TEST_F(ServerRegistry, RefusedOpensLeaveNothingBehind) {
         {true, "300.1.1.1", 0, NetModeUdp},
         {true, nullptr, taken, NetModeUdp},
         {true, bad, 0, NetModeTcp | NetFlagIPv6},
-        {true, "bad", 0, NetModeUdp, 0, nullptr, -1, DynamicNumber},
+        {true, bad, 0, NetModeUdp, 0, nullptr, -1, DynamicNumber},
         {true, "127.0.0.1", 0, NetModeUdp, 0, nullptr, 0, DynamicNumber},
         {false, bad, 2048, NetModeTcp},
         {false, "255.255.255.255", 2048, NetModeUdp},

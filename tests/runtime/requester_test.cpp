@@ -15,23 +15,6 @@ bool IsTopmost(HWND window) {
     return GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST;
 }
 
-// A message box of this process, or null when none appears in time.
-HWND WaitForMessageBox() {
-    HWND box = nullptr;
-    WaitUntil(
-        [&] {
-            DWORD process = 0;
-            for (box = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); box;
-                 box = FindWindowExW(nullptr, box, L"#32770", nullptr)) {
-                GetWindowThreadProcessId(box, &process);
-                if (process == GetCurrentProcessId() && IsWindowVisible(box)) return true;
-            }
-            return false;
-        },
-        10000);
-    return box;
-}
-
 class RequesterTest : public UiTest {
   protected:
     static void SetUpTestSuite() {
@@ -57,7 +40,8 @@ TEST_F(RequesterTest, WindowsAreHeldDisabledAndBelowTheTopBandWhileTheBoxIsOpen)
     bool enabled = true, topmost = true;
     DWORD waiting = GetCurrentThreadId();
     std::thread helper([&] {
-        HWND box = WaitForMessageBox();
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindWindowW(L"#32770", L"the title")) != nullptr; }, 10000);
         if (box) {
             owner = GetWindow(box, GW_OWNER);
             held = RequesterHeldWindows();
@@ -68,7 +52,7 @@ TEST_F(RequesterTest, WindowsAreHeldDisabledAndBelowTheTopBandWhileTheBoxIsOpen)
         if (!box || !WaitUntil([&] { return !IsWindow(box); }, 10000))
             PostThreadMessageW(waiting, WM_QUIT, 0, 0);
     });
-    EXPECT_EQ(ShowMessage("title", "text", 0), IDOK) << "no box, or it did not close on OK";
+    EXPECT_EQ(ShowMessage("the title", "text", 0), IDOK) << "no box, or it did not close on OK";
     helper.join();
     EXPECT_TRUE(owner == onTop && held == 1 && !enabled && !topmost);
     EXPECT_TRUE(IsWindowEnabled(onTop) && IsTopmost(onTop) && RequesterHeldWindows() == 0);

@@ -69,16 +69,3 @@ template <typename Condition> bool WaitUnserved(Condition condition, DWORD timeo
         if (GetTickCount() - start > timeoutMs) return condition();
     return true;
 }
-
-// Handles the messages that other threads send to the calling thread, and
-// nothing it was posted, until condition holds or timeoutMs has passed.
-template <typename Condition>
-bool WaitServingSentMessages(Condition condition, DWORD timeoutMs = 5000) {
-    for (DWORD start = GetTickCount();;) {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        if (condition()) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_SENDMESSAGE);
-    }
-}

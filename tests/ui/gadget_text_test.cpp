@@ -56,26 +56,6 @@ class GadgetTextTest : public GadgetsTest {
 
 } // namespace
 
-TEST_F(GadgetTextTest, SetsAndReadsFromAnotherThreadWaitUntilTheOwnerHandlesMessages) {
-    HWND field = Handle(GadgetCreateString(1, 10, 10, 200, 20, "start"));
-    Text read;
-    OtherThread worker("the worker's set and read", [&] {
-        GadgetSetText(1, "from the worker \xCF\xF0\xE8");
-        read = GadgetGetText(1);
-        GadgetAppendText(1, " and more"); // a kind without an append of its own
-    });
-    ASSERT_TRUE(WaitUnserved(SentMessageWaiting)) << "the set was not carried over";
-    EXPECT_EQ(Native(field), u"start"); // nothing happens until this thread serves it
-    worker.Finish();
-    EXPECT_EQ(read, "from the worker \xCF\xF0\xE8");
-    EXPECT_EQ(Native(field), u"from the worker \u041F\u0440\u0438 and more");
-    // A carried request that this process did not make (another process
-    // could send one, with an address of its own) is ignored.
-    const void* stray[] = {nullptr, &read, nullptr};
-    EXPECT_EQ(SendMessageW(field, kCarrierMessage, 2, reinterpret_cast<LPARAM>(stray)), 0);
-    EXPECT_EQ(SendMessageW(field, kCarrierMessage, 2, 0), 0);
-}
-
 TEST_F(GadgetTextTest, AppendsFromAnotherThreadAreInsertedInOrderInOneBatchAfterOneWakeUp) {
     gSpy = MessageSpy{};
     gSpy.next = reinterpret_cast<WNDPROC>(
@@ -91,8 +71,9 @@ TEST_F(GadgetTextTest, AppendsFromAnotherThreadAreInsertedInOrderInOneBatchAfter
 }
 
 // Whatever is done to the box's text after appends that still wait on the
-// queue (their wake-up not yet handled) comes after them, from the worker's
-// thread (only its carried call served) or from the owner's.
+// queue (their wake-up not yet handled) comes after them, from the owner's
+// thread or from the worker's, whose read or set waits until the owner
+// serves it (and only that is served here).
 TEST_F(GadgetTextTest, EveryOtherTextCommandTakesTheQueuedAppendsFirst) {
     enum Command { kRead, kClear, kAppend };
     const Text old = "payload 0;payload 1;";
@@ -115,7 +96,13 @@ TEST_F(GadgetTextTest, EveryOtherTextCommandTakesTheQueuedAppendsFirst) {
         };
         if (fromWorker) {
             OtherThread worker("the worker's command", run);
-            EXPECT_TRUE(WaitServingSentMessages([&] { return worker.EndsUnaided(0); }));
+            ASSERT_TRUE(WaitUnserved(SentMessageWaiting)) << "the command was not carried";
+            EXPECT_EQ(Shown(), "");
+            EXPECT_TRUE(WaitUnserved([&] {
+                MSG message;
+                PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+                return worker.EndsUnaided(0);
+            })) << "the carried command was not served";
         } else {
             run();
         }
@@ -124,6 +111,12 @@ TEST_F(GadgetTextTest, EveryOtherTextCommandTakesTheQueuedAppendsFirst) {
         Drain(); // the wake-up finds nothing left
         EXPECT_EQ(Shown(), after);
     }
+    // A carried request that this process did not make (another process
+    // could send one, with an address of its own) is ignored.
+    const void* stray[] = {nullptr, &old, nullptr};
+    EXPECT_EQ(SendMessageW(box_, kCarrierMessage, 2, reinterpret_cast<LPARAM>(stray)), 0);
+    EXPECT_EQ(SendMessageW(box_, kCarrierMessage, 2, 0), 0);
+    EXPECT_EQ(Shown(), old + "mine");
 }
 
 TEST_F(GadgetTextTest, AnAppendPastTheQueuesBoundWaitsForTheOwnerAndNothingIsLost) {

@@ -1,6 +1,5 @@
-// Numbered windows: opening flags, placement, numbers, closing; the window
-// procedure's events, the messages it hands to the gadget library, focus,
-// keyboard cues and Tab navigation.
+// Numbered windows: opening flags, placement, numbers, closing; live
+// sizing; focus, keyboard cues and Tab navigation.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -11,6 +10,7 @@
 #include "tests/support/ui_fixture.h"
 #include "ui/windows/focus_navigation.h"
 #include "ui/windows/keyboard_shortcuts.h"
+#include "ui/windows/live_sizing.h"
 
 namespace {
 
@@ -135,4 +135,32 @@ TEST_F(WindowTest, FocusWalksTheShownAndEnabledTabStopsInOrderAndWraps) {
         (step[1] ? FocusNextControl : FocusPreviousControl)();
         EXPECT_EQ(GetFocus(), at[step[2]]);
     }
+}
+
+// Live sizing, which the program's panel (no sizing border) never runs: a
+// drag of the top-left corner moves and sizes the window while the wait
+// delivers its events (the corner takes 2 off both sides); the button's
+// release ends it.
+TEST_F(WindowTest, TheMouseResizesLiveWhileTheWaitDeliversEvents) {
+    SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    HWND window = Handle(WindowOpen(1, 200, 150, 300, 200, "sizable",
+                                    WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, nullptr));
+    ASSERT_TRUE(Activated(window));
+    Drain();
+    const RECT r = Outer(window);
+    PostMessageW(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_TOPLEFT, 0);
+    EXPECT_EQ(EventWait(0), WM_SYSCOMMAND); // the system's own loop did not take over
+    ASSERT_EQ(GetCapture(), window);
+    POINT to{r.left - 30, r.top - 30};
+    ScreenToClient(window, &to);
+    PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON,
+                 MAKELPARAM(static_cast<WORD>(to.x), static_cast<WORD>(to.y)));
+    std::vector<int32_t> codes = Codes(Drain(), 1);
+    EXPECT_TRUE(Contains(codes, {EVENT_MOVE_WINDOW}) && Contains(codes, {EVENT_SIZE_WINDOW}));
+    const RECT now = Outer(window);
+    EXPECT_TRUE(now.left == r.left - 32 && now.top == r.top - 32 && now.right == r.right &&
+                now.bottom == r.bottom);
+    PostMessageW(window, WM_LBUTTONUP, 0, 0);
+    EXPECT_TRUE(Contains(Codes(Drain()), {WM_EXITSIZEMOVE}));
+    EXPECT_TRUE(ThreadSizingState()->active == 0 && GetCapture() != window);
 }
