@@ -61,11 +61,3 @@ class OtherThread {
 inline bool SentMessageWaiting() {
     return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
 }
-
-// Waits, up to timeoutMs, until condition holds, handling no message of the
-// calling thread meanwhile.
-template <typename Condition> bool WaitUnserved(Condition condition, DWORD timeoutMs = 5000) {
-    for (DWORD start = GetTickCount(); !condition(); Sleep(1))
-        if (GetTickCount() - start > timeoutMs) return condition();
-    return true;
-}

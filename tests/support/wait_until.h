@@ -20,3 +20,11 @@ template <typename Condition> bool WaitUntil(Condition condition, DWORD timeoutM
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
     }
 }
+
+// The same wait handling no message of the calling thread, for a test that
+// holds another thread's sent message unanswered on purpose.
+template <typename Condition> bool WaitUnserved(Condition condition, DWORD timeoutMs = 5000) {
+    for (DWORD start = GetTickCount(); !condition(); Sleep(1))
+        if (GetTickCount() - start > timeoutMs) return condition();
+    return true;
+}

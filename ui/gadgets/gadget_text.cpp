@@ -99,17 +99,10 @@ void InsertQueued(GadgetRecord* record) {
     if (!queued.empty()) AppendTextHere(record, queued);
 }
 
-// Sets or appends on the control's own thread: here, or carried over.
-void ChangeText(ObjectNumber number, TextRequestKind kind, const Text& text) {
-    GadgetRecord* record = FindGadget(number);
-    if (!record) return;
-    if (OwnedByCallingThread(record->handle)) {
-        InsertQueued(record);
-        (kind == kAppendTextRequest ? AppendTextHere : SetTextHere)(record, text);
-        return;
-    }
-    TextRequest request{nullptr, &text, nullptr};
-    Carry(record->handle, kind, &request);
+// Sets or appends on the control's own thread, after what is queued for it.
+void ChangeTextHere(GadgetRecord* record, TextRequestKind kind, const Text& text) {
+    InsertQueued(record);
+    (kind == kAppendTextRequest ? AppendTextHere : SetTextHere)(record, text);
 }
 
 // An append from another thread: queued, with one wake-up posted for the
@@ -175,7 +168,11 @@ LRESULT ServeGadgetTextRequest(GadgetRecord* record, WPARAM wParam, LPARAM lPara
 }
 
 void GadgetSetText(ObjectNumber number, const Text& text) {
-    ChangeText(number, kSetTextRequest, text);
+    GadgetRecord* record = FindGadget(number);
+    if (!record) return;
+    if (OwnedByCallingThread(record->handle)) return ChangeTextHere(record, kSetTextRequest, text);
+    TextRequest request{nullptr, &text, nullptr};
+    Carry(record->handle, kSetTextRequest, &request);
 }
 
 void GadgetAppendText(ObjectNumber number, const Text& text) {
@@ -183,7 +180,7 @@ void GadgetAppendText(ObjectNumber number, const Text& text) {
     GadgetRecord* record = FindGadget(number);
     if (!record) return;
     if (OwnedByCallingThread(record->handle))
-        ChangeText(number, kAppendTextRequest, text);
+        ChangeTextHere(record, kAppendTextRequest, text);
     else
         AppendFromAnotherThread(record->handle, text);
 }
